@@ -1,0 +1,28 @@
+# GoogleTest: the system package natively; for the Windows build the sources that
+# Debian's googletest package ships, built with the cross compiler.
+macro(zt_find_gtest)
+  if(WIN32)
+    set(ZT_GTEST_SRC "/usr/src/googletest" CACHE PATH "GoogleTest sources")
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+    add_subdirectory(${ZT_GTEST_SRC} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    set(ZT_GTEST_LIBS gtest_main gtest)
+  else()
+    find_package(GTest REQUIRED)
+    set(ZT_GTEST_LIBS GTest::gtest_main GTest::gtest)
+  endif()
+endmacro()
+
+# zt_add_gtest(NAME SOURCES ... LIBS ... [ENV VAR=VALUE ...])
+# One executable, one ctest entry; the cross build runs it through the emulator (Wine).
+function(zt_add_gtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENV" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} ${ZT_GTEST_LIBS})
+  target_compile_definitions(${name} PRIVATE ZT_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data")
+  add_test(NAME ${name} COMMAND ${name})
+  if(ARG_ENV)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${ARG_ENV}")
+  endif()
+endfunction()

@@ -1,0 +1,78 @@
+// The export worker: turns a logged ping file into the text, NMEA or CSV format, recomputing
+// every ping's altitude from its raw samples.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "timers/timer_settings.h"
+
+namespace zt {
+
+enum DataFormat : int32_t {
+  kFormatText = 0,  // "Echosounder mode + NMEA"
+  kFormatNmea = 1,  // "NMEA"
+  kFormatCsv = 2,   // "KM250 Full"
+};
+
+constexpr size_t kExportBlockLimit = 400000;  // largest output block of one ping
+constexpr int32_t kDefaultAmplitudeOverPct = 80;
+
+struct EXPORTJOB {
+  std::string output_path;  // UTF-8
+  std::string input_path;   // UTF-8
+  int32_t data_format = kFormatText;
+  int32_t amplitude_over_pct = kDefaultAmplitudeOverPct;
+  int32_t threshold_pct = 0;
+  float deadzone_m = 0.0f;
+  float sound_speed = 0.0f;
+};
+
+// The job for a file's own detection settings ("Override parameters" not ticked).
+EXPORTJOB JobFromHeader(const TIMERSETTINGS& header, int32_t data_format);
+
+// Receives the worker's progress: the four progress-bar messages, and a count of pings done
+// for front ends that show rate and time left.
+class ExportProgress {
+ public:
+  virtual ~ExportProgress() = default;
+  virtual void SetRange(int /*low*/, int /*high*/) {}
+  virtual void SetStep(int /*step*/) {}
+  virtual void StepIt() {}
+  virtual void SetPos(int /*pos*/) {}
+  virtual void Pings(uint64_t /*done*/, uint64_t /*total*/, uint64_t /*bytes_read*/) {}
+};
+
+enum class ExportStatus {
+  kOk,
+  kRefused,        // bad parameters or not a readable logged file; nothing was created
+  kInputFailed,    // input could not be opened or read
+  kOutputFailed,   // output could not be created, written or closed
+  kCorruptPing,    // a ping's sample count does not fit its record
+  kBlockTooLarge,  // one ping's block passed the 400 000-byte limit
+};
+
+struct ExportResult {
+  ExportStatus status = ExportStatus::kOk;
+  std::string message;   // what went wrong, in words, naming the file or ping
+  int system_error = 0;  // the system's error code where one applies, else 0
+  uint32_t pings_written = 0;
+  uint32_t ping_count = 0;
+  bool ok() const { return status == ExportStatus::kOk; }
+};
+
+struct ExportOptions {
+  // Write under a temporary name beside the output and rename it into place when complete,
+  // removing it on failure: the output path never holds a half-written file.
+  bool atomic_output = false;
+};
+
+// The parameter checks made before any ping is read; empty when the job is acceptable.
+std::string CheckExportParameters(const EXPORTJOB& job);
+
+// Runs one export to its end, successfully or not. Thread-safe: every run keeps its own
+// buffers, median window and series sum.
+ExportResult ExportWorker(const EXPORTJOB& job, ExportProgress& progress,
+                          const ExportOptions& options = {});
+
+}  // namespace zt

@@ -1,0 +1,187 @@
+#include <windows.h>
+
+#include "platform/file.h"
+#include "platform/text_win.h"
+
+namespace zt::platform {
+
+std::string ErrorText(int code) {
+  wchar_t* msg = nullptr;
+  DWORD len = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                 FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, static_cast<DWORD>(code),
+                             MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                             reinterpret_cast<wchar_t*>(&msg), 0, nullptr);
+  std::string text;
+  if (len > 0 && msg) {
+    text = Utf8FromWide(std::wstring(msg, len));
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
+                             text.back() == '.'))
+      text.pop_back();
+  } else {
+    text = "error " + std::to_string(code);
+  }
+  if (msg) LocalFree(msg);
+  return text;
+}
+
+int LastErrorCode() { return static_cast<int>(GetLastError()); }
+
+static HANDLE H(void* h) { return static_cast<HANDLE>(h); }
+
+File::~File() { Close(); }
+File::File(File&& other) noexcept : handle_(other.handle_), last_error_(other.last_error_) {
+  other.handle_ = INVALID_HANDLE_VALUE;
+}
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    last_error_ = other.last_error_;
+    other.handle_ = INVALID_HANDLE_VALUE;
+  }
+  return *this;
+}
+
+bool File::OpenRead(const std::string& path) {
+  Close();
+  handle_ = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (H(handle_) == INVALID_HANDLE_VALUE) {
+    last_error_ = static_cast<int>(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+bool File::Create(const std::string& path, CreateMode mode) {
+  Close();
+  handle_ = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                        nullptr, mode == CreateMode::kNew ? CREATE_NEW : CREATE_ALWAYS,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (H(handle_) == INVALID_HANDLE_VALUE) {
+    last_error_ = static_cast<int>(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+bool File::IsOpen() const { return H(handle_) != INVALID_HANDLE_VALUE; }
+
+bool File::Close() {
+  if (!IsOpen()) return true;
+  BOOL ok = CloseHandle(H(handle_));
+  handle_ = INVALID_HANDLE_VALUE;
+  if (!ok) {
+    last_error_ = static_cast<int>(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+int64_t File::Size() {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(H(handle_), &size)) {
+    last_error_ = static_cast<int>(GetLastError());
+    return -1;
+  }
+  return size.QuadPart;
+}
+
+bool File::Seek(uint64_t offset) {
+  LARGE_INTEGER li;
+  li.QuadPart = static_cast<LONGLONG>(offset);
+  if (!SetFilePointerEx(H(handle_), li, nullptr, FILE_BEGIN)) {
+    last_error_ = static_cast<int>(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+int64_t File::Read(void* buf, size_t n) {
+  auto* p = static_cast<char*>(buf);
+  size_t done = 0;
+  while (done < n) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(n - done, 1u << 30));
+    DWORD got = 0;
+    if (!ReadFile(H(handle_), p + done, chunk, &got, nullptr)) {
+      last_error_ = static_cast<int>(GetLastError());
+      return -1;
+    }
+    if (got == 0) break;
+    done += got;
+  }
+  return static_cast<int64_t>(done);
+}
+
+int64_t File::ReadAt(uint64_t offset, void* buf, size_t n) {
+  if (!Seek(offset)) return -1;
+  return Read(buf, n);
+}
+
+bool File::WriteAll(const void* buf, size_t n) {
+  auto* p = static_cast<const char*>(buf);
+  while (n > 0) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(n, 1u << 30));
+    DWORD put = 0;
+    if (!WriteFile(H(handle_), p, chunk, &put, nullptr)) {
+      last_error_ = static_cast<int>(GetLastError());
+      return false;
+    }
+    if (put == 0) {
+      last_error_ = ERROR_WRITE_FAULT;
+      return false;
+    }
+    p += put;
+    n -= put;
+  }
+  return true;
+}
+
+bool FileExists(const std::string& path) {
+  return GetFileAttributesW(WideFromUtf8(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool RemoveFile(const std::string& path, int* error) {
+  if (!DeleteFileW(WideFromUtf8(path).c_str())) {
+    if (error) *error = static_cast<int>(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+bool RenameFile(const std::string& from, const std::string& to, int* error) {
+  if (!MoveFileExW(WideFromUtf8(from).c_str(), WideFromUtf8(to).c_str(),
+                   MOVEFILE_REPLACE_EXISTING)) {
+    if (error) *error = static_cast<int>(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+bool RenameFileNoReplace(const std::string& from, const std::string& to, int* error) {
+  if (!MoveFileExW(WideFromUtf8(from).c_str(), WideFromUtf8(to).c_str(), 0)) {
+    if (error) *error = static_cast<int>(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace zt::platform
+
+namespace zt::platform {
+bool SameFile(const std::string& a, const std::string& b) {
+  auto id = [](const std::string& p, BY_HANDLE_FILE_INFORMATION* info) {
+    HANDLE h = CreateFileW(WideFromUtf8(p).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    BOOL ok = GetFileInformationByHandle(h, info);
+    CloseHandle(h);
+    return ok != FALSE;
+  };
+  BY_HANDLE_FILE_INFORMATION ia, ib;
+  if (!id(a, &ia) || !id(b, &ib)) return false;
+  return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+         ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+}  // namespace zt::platform

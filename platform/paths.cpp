@@ -1,0 +1,16 @@
+#include "platform/file.h"
+
+#include <atomic>
+#include <chrono>
+
+namespace zt::platform {
+
+std::string TempPathBeside(const std::string& target) {
+  static std::atomic<unsigned> counter{0};
+  auto ticks = static_cast<unsigned long long>(
+      std::chrono::steady_clock::now().time_since_epoch().count());
+  return target + ".part-" + std::to_string(ticks % 1000000007ULL) + "-" +
+         std::to_string(counter.fetch_add(1));
+}
+
+}  // namespace zt::platform
