@@ -1,0 +1,258 @@
+// Test support: builds logged ping files byte by byte (file header, ping records with
+// chosen samples, times and footers) in a private temporary folder, without the simulator
+// and without the reading code under test. Header-only; shared by the logfile, export and
+// command-line tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "timers/timer_settings.h"
+
+namespace zt::test {
+
+// Samples per ping of each range the logger knows, as the file layout defines them.
+struct RangeRow {
+  int32_t range_mm;
+  int32_t samples;
+};
+inline const std::vector<RangeRow>& KnownRanges() {
+  static const std::vector<RangeRow> rows = {
+      {1000, 144},   {1500, 208},   {2000, 272},   {3000, 400},   {5000, 672},
+      {10000, 1344}, {15000, 2000}, {20000, 2672}, {30000, 4000}, {40000, 5344},
+      {50000, 6672}, {60000, 8000}, {70000, 9344}, {80000, 10672}, {90000, 12000},
+      {100000, 13344},
+  };
+  return rows;
+}
+inline int32_t SamplesPerPing(int32_t range_mm) {
+  for (const RangeRow& r : KnownRanges())
+    if (r.range_mm == range_mm) return r.samples;
+  return 0;
+}
+
+// Little-endian stores, written here rather than borrowed from the code under test.
+inline void PutU16(std::string& s, size_t at, uint16_t v) {
+  s[at] = static_cast<char>(v & 0xFF);
+  s[at + 1] = static_cast<char>(v >> 8);
+}
+inline void PutU32(std::string& s, size_t at, uint32_t v) {
+  for (int k = 0; k < 4; ++k) s[at + k] = static_cast<char>((v >> (8 * k)) & 0xFF);
+}
+inline void PutI32(std::string& s, size_t at, int32_t v) { PutU32(s, at, static_cast<uint32_t>(v)); }
+inline void PutF32(std::string& s, size_t at, float v) {
+  uint32_t u;
+  std::memcpy(&u, &v, 4);
+  PutU32(s, at, u);
+}
+
+// A file header with plain, easily recognised settings: 1 m range, 1500 m/s.
+inline TIMERSETTINGS PlainHeader() {
+  TIMERSETTINGS h;
+  std::memset(&h, 0, sizeof h);
+  h.record_size = 128;
+  std::strcpy(h.timer_name, "TEST");
+  h.range_mm = 1000;
+  h.tx_length_us = 40;
+  h.period_s = 0.5f;
+  h.ping_count = 3;
+  h.interval_s = 60;
+  h.threshold_pct = 10;
+  h.deadzone_m = 0.1f;
+  h.gain_db = 6.0f;
+  h.tvg_slope = 20.0f;
+  h.sound_speed = 1500.0f;
+  h.offset_m = 0.25f;
+  h.device_id = 1234;
+  return h;
+}
+
+// One ping record. sample_count kFileSamples means "the samples per ping of the file's range".
+struct PingSpec {
+  static constexpr int32_t kFileSamples = INT32_MIN;
+  static constexpr int32_t kSame = INT32_MIN;
+
+  int32_t ping_number = 1;
+  int32_t sample_count = kFileSamples;
+  uint32_t time_utc = 0;
+  uint16_t time_fraction = 0;
+  int32_t ping_in_series = 1;
+  std::vector<uint16_t> samples;  // from record offset 64; the rest of the record is zero
+  float temperature_c = 0.0f;
+  float battery_v = 0.0f;
+  float altitude_m = 0.0f;
+  float pitch_deg = 0.0f;
+  float roll_deg = 0.0f;
+  int32_t footer_ping_number = kSame;   // default: ping_number
+  int32_t footer_sample_count = kSame;  // default: sample_count
+  const char* signature = "DATA";
+};
+
+// Samples of a given length, all `base`, with some set to other values.
+inline std::vector<uint16_t> Samples(size_t n, uint16_t base,
+                                     std::initializer_list<std::pair<size_t, uint16_t>> set = {}) {
+  std::vector<uint16_t> v(n, base);
+  for (const auto& kv : set) v.at(kv.first) = kv.second;
+  return v;
+}
+
+class LoggedFileBuilder {
+ public:
+  explicit LoggedFileBuilder(const TIMERSETTINGS& header, int32_t record_samples = 0)
+      : header_(header),
+        samples_(record_samples > 0 ? record_samples : SamplesPerPing(header.range_mm)) {
+    bytes_.assign(128, '\0');
+    EncodeTimerSettings(header_, reinterpret_cast<uint8_t*>(&bytes_[0]));
+  }
+
+  int32_t record_samples() const { return samples_; }
+  size_t record_size() const { return 2 * static_cast<size_t>(samples_) + 128; }
+
+  LoggedFileBuilder& Ping(const PingSpec& p) {
+    std::string rec(record_size(), '\0');
+    const int32_t count = p.sample_count == PingSpec::kFileSamples ? samples_ : p.sample_count;
+    std::memcpy(&rec[0], p.signature, 4);
+    PutI32(rec, 8, p.ping_number);
+    PutI32(rec, 12, count);
+    PutU32(rec, 16, p.time_utc);
+    PutU16(rec, 20, p.time_fraction);
+    PutI32(rec, 24, p.ping_in_series);
+    for (size_t k = 0; k < p.samples.size() && 64 + 2 * k + 1 < rec.size(); ++k)
+      PutU16(rec, 64 + 2 * k, p.samples[k]);
+    // The footer follows the ping's own samples; a count that does not fit the record
+    // (a corrupt ping) leaves the footer where the file's samples per ping put it.
+    const size_t footer =
+        64 + 2 * static_cast<size_t>(count >= 0 && count <= samples_ ? count : samples_);
+    PutI32(rec, footer + 4,
+           p.footer_ping_number == PingSpec::kSame ? p.ping_number : p.footer_ping_number);
+    PutI32(rec, footer + 8, p.footer_sample_count == PingSpec::kSame ? count : p.footer_sample_count);
+    PutF32(rec, footer + 12, p.temperature_c);
+    PutF32(rec, footer + 16, p.battery_v);
+    PutF32(rec, footer + 20, p.altitude_m);
+    PutF32(rec, footer + 24, p.pitch_deg);
+    PutF32(rec, footer + 28, p.roll_deg);
+    bytes_ += rec;
+    ++pings_;
+    return *this;
+  }
+
+  LoggedFileBuilder& Trailing(size_t n, char fill = '\x5A') {
+    bytes_.append(n, fill);
+    return *this;
+  }
+
+  // Raw access for deliberately damaged files.
+  std::string& bytes() { return bytes_; }
+  const std::string& bytes() const { return bytes_; }
+  size_t pings() const { return pings_; }
+
+  void WriteTo(const std::string& path) const {
+    std::ofstream out(std::filesystem::u8path(path), std::ios::binary | std::ios::trunc);
+    out.write(bytes_.data(), static_cast<std::streamsize>(bytes_.size()));
+    out.close();
+    ASSERT_TRUE(out.good()) << "could not write " << path;
+  }
+
+ private:
+  TIMERSETTINGS header_;
+  int32_t samples_;
+  std::string bytes_;
+  size_t pings_ = 0;
+};
+
+// A private folder under the system's temporary folder, removed with its contents.
+class TempDir {
+ public:
+  TempDir() {
+    static std::atomic<unsigned> counter{0};
+    namespace fs = std::filesystem;
+    const auto base = fs::temp_directory_path();
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+      auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+      fs::path p = base / ("zt615-test-" + std::to_string(stamp % 1000000007LL) + "-" +
+                           std::to_string(counter.fetch_add(1)));
+      std::error_code ec;
+      if (fs::create_directory(p, ec)) {
+        path_ = p;
+        return;
+      }
+    }
+    ADD_FAILURE() << "could not create a temporary folder";
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  std::string Path(const std::string& name) const { return (path_ / name).u8string(); }
+  std::string path() const { return path_.u8string(); }
+
+  // Names of the entries of the folder, sorted.
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(path_))
+      names.push_back(e.path().filename().u8string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline bool Exists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::exists(std::filesystem::u8path(path), ec);
+}
+
+inline std::string ReadAll(const std::string& path) {
+  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteAll(const std::string& path, const std::string& bytes) {
+  std::ofstream out(std::filesystem::u8path(path), std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Shows where two byte strings first differ, with a little context, for failure messages.
+inline std::string FirstDifference(const std::string& expected, const std::string& actual) {
+  size_t k = 0;
+  while (k < expected.size() && k < actual.size() && expected[k] == actual[k]) ++k;
+  auto show = [k](const std::string& s) {
+    size_t from = k > 40 ? k - 40 : 0;
+    std::string out;
+    for (size_t j = from; j < s.size() && j < k + 40; ++j) {
+      unsigned char c = static_cast<unsigned char>(s[j]);
+      if (c == '\r') out += "\\r";
+      else if (c == '\n') out += "\\n";
+      else if (c < 0x20 || c >= 0x7F) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "\\x%02X", c);
+        out += buf;
+      } else out += static_cast<char>(c);
+    }
+    return out;
+  };
+  return "first difference at byte " + std::to_string(k) + " (sizes " +
+         std::to_string(expected.size()) + " expected, " + std::to_string(actual.size()) +
+         " actual)\n  expected: ..." + show(expected) + "...\n  actual:   ..." + show(actual) +
+         "...";
+}
+
+}  // namespace zt::test
