@@ -1,6 +1,8 @@
 #include "export/altitude.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <iterator>
 
 namespace zt {
@@ -21,25 +23,41 @@ float FindAltitude(const uint16_t* samples, int32_t n, int32_t threshold_pct, fl
     i = first > 0.0f ? static_cast<int32_t>(first) : 0;
   }
 
-  int32_t g = 0;
-  float peak = 0.0f;
-  float previous_peak = 0.0f;
-  float range = 0.0f;
+  // Samples are whole numbers, so the float comparisons with the level are exact as integer
+  // comparisons: v > level <=> v >= opens, and v < level <=> v < closes. Peaks are samples too.
+  const int32_t opens = static_cast<int32_t>(std::clamp(std::floor(level) + 1.0f, 0.0f, 65536.0f));
+  const int32_t closes = static_cast<int32_t>(std::clamp(std::ceil(level), 0.0f, 65536.0f));
   const float min_length = static_cast<float>(tx_length_us * 0.05);
+  int32_t g = 0;
+  int32_t peak = 0;
+  int32_t previous_peak = 0;
+  float range = 0.0f;
   for (; i < n; ++i) {
-    const float v = samples[i];
-    if (v > level && g == 0) {
-      g = i;
-    } else if (g > 0 && v > peak) {
-      peak = v;
+    if (g == 0) {
+      // Between echoes only a sample above the level matters. The sample at index 0 cannot
+      // open an echo (an echo start of 0 means "none").
+      if (i == 0) i = 1;
+      while (n - i >= 16) {  // sixteen at a time: the compiler makes vector compares of it
+        int any = 0;
+        for (int k = 0; k < 16; ++k) any |= samples[i + k] >= opens;
+        if (any) break;
+        i += 16;
+      }
+      while (i < n && samples[i] < opens) ++i;
+      if (i >= n) break;
+      g = i;  // the sample that opens an echo does not update the peak
+      continue;
     }
-    if (v < level && g > 0) {
+    const int32_t v = samples[i];
+    if (v > peak) peak = v;
+    if (v < closes) {
       if (peak > previous_peak && static_cast<float>(i - g) > min_length) {
         const float below = samples[g - 1];
         const float rise = static_cast<float>(samples[g] - samples[g - 1]);
         range = res * static_cast<float>(g - 1) + res * (level - below) / rise;
         break;
       }
+      // Rejected; the peak is kept, so a later echo must rise above every earlier one.
       previous_peak = peak;
       g = 0;
     }
@@ -67,14 +85,26 @@ float AmplitudeGate(float altitude, int32_t amp_pct, int32_t amplitude_over_pct)
 float MedianOf15::Add(float value) {
   if (!primed_) {
     std::fill(std::begin(slots_), std::end(slots_), value);
+    std::fill(std::begin(sorted_), std::end(sorted_), value);
     primed_ = true;
   }
+  // The window moves by one: the oldest value leaves the sorted copy and the new one is
+  // inserted in order, which keeps the copy exactly as a full sort of the window would be.
+  // The oldest is found by its bits, so that even a NaN (a corrupt offset in the file
+  // header) is found; every loop is bounded by the window.
+  const float oldest = slots_[0];
   std::copy(slots_ + 1, slots_ + 15, slots_);
   slots_[14] = value;
-  float sorted[15];
-  std::copy(std::begin(slots_), std::end(slots_), sorted);
-  std::nth_element(sorted, sorted + 7, sorted + 15);
-  return sorted[7];
+  int k = 0;
+  while (k < 14 && std::memcmp(&sorted_[k], &oldest, sizeof oldest) != 0) ++k;
+  for (; k < 14; ++k) sorted_[k] = sorted_[k + 1];
+  int j = 14;
+  while (j > 0 && value < sorted_[j - 1]) {
+    sorted_[j] = sorted_[j - 1];
+    --j;
+  }
+  sorted_[j] = value;
+  return sorted_[7];
 }
 
 }  // namespace zt

@@ -28,7 +28,8 @@ class MedianOf15 {
   float Add(float value);
 
  private:
-  float slots_[15] = {};
+  float slots_[15] = {};   // oldest first
+  float sorted_[15] = {};  // the same values in ascending order
   bool primed_ = false;
 };
 

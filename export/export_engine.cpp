@@ -26,6 +26,15 @@ std::string ShortFloat(float v) {
 
 // Local time through the PC's time-zone rules. Zone offsets change only at UTC instants
 // that are whole quarter hours, so one look-up serves every ping of a quarter hour.
+// Little-endian 16-bit samples into host order.
+[[maybe_unused]] void CopySamples(const uint8_t* from, int32_t n, uint16_t* to) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  for (int32_t j = 0; j < n; ++j) to[j] = LoadU16(from + 2 * j);
+#else
+  std::memcpy(to, from, static_cast<size_t>(n) * 2);
+#endif
+}
+
 class LocalClock {
  public:
   platform::CivilTime Local(int64_t t) {
@@ -334,16 +343,21 @@ ExportResult ExportWorker(const EXPORTJOB& job, ExportProgress& progress,
     p.time_fraction = LoadU16(rec + kRecTimeFraction);
     p.ping_in_series = LoadI32(rec + kRecPingInSeries);
     p.footer = DecodeEchoFooter(rec + kEchoHeaderSize + 2 * static_cast<size_t>(own));
-    for (int32_t j = 0; j < n0; ++j) samples[j] = LoadU16(rec + kEchoHeaderSize + 2 * j);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    CopySamples(rec + kEchoHeaderSize, n0, samples.data());
+    const uint16_t* ping_samples = samples.data();
+#else
+    const uint16_t* ping_samples = RecordReader::SamplesInPlace(rec);
+#endif
 
     float peak = 0.0f;
     const float altitude =
-        FindAltitude(samples.data(), n0, job.threshold_pct, job.deadzone_m, info.header.offset_m,
+        FindAltitude(ping_samples, n0, job.threshold_pct, job.deadzone_m, info.header.offset_m,
                      job.sound_speed, info.header.tx_length_us, &peak);
 
     TextBuilder b = out.Block();
     switch (job.data_format) {
-      case kFormatText: writer.Text(b, p, altitude, samples.data(), n0); break;
+      case kFormatText: writer.Text(b, p, altitude, ping_samples, n0); break;
       case kFormatNmea: writer.Sentences(b, p, altitude); break;
       default: writer.CsvRow(b, p, altitude, peak); break;
     }

@@ -49,6 +49,9 @@ class TextBuilder {
     char tmp[400];
     char* p = tmp;
     if (plus && !std::signbit(v)) *p++ = '+';
+    if (char* end = FastFixed(v, precision, p)) {
+      return Field(tmp, static_cast<size_t>(end - tmp), width, left, false);
+    }
     auto r = std::to_chars(p, tmp + sizeof tmp, v, std::chars_format::fixed, precision);
     if (r.ec != std::errc()) return Str("?");
     return Field(tmp, static_cast<size_t>(r.ptr - tmp), width, left, false);
@@ -56,8 +59,14 @@ class TextBuilder {
 
   // "%u\r\n" for a 16-bit sample: the hottest line of the text export.
   TextBuilder& SampleLine(uint16_t v) {
-    if (!Room(7)) return *this;
+    if (!Room(8)) return *this;
     char* p = buf_ + len_;
+    if (v < kSampleTableSize) {  // 10-bit samples: a table look-up and one 8-byte copy
+      const SampleText& t = SampleTable()[v];
+      std::memcpy(p, t.text, 8);
+      len_ += t.len;
+      return *this;
+    }
     auto r = std::to_chars(p, p + 5, v);
     r.ptr[0] = '\r';
     r.ptr[1] = '\n';
@@ -66,6 +75,54 @@ class TextBuilder {
   }
 
  private:
+  static constexpr uint16_t kSampleTableSize = 1024;
+  struct SampleText {
+    char text[8];
+    uint8_t len;
+  };
+  static const SampleText* SampleTable() {
+    static const auto* table = [] {
+      auto* t = new SampleText[kSampleTableSize];
+      for (unsigned v = 0; v < kSampleTableSize; ++v) {
+        std::memset(t[v].text, 0, 8);
+        auto r = std::to_chars(t[v].text, t[v].text + 5, v);
+        r.ptr[0] = '\r';
+        r.ptr[1] = '\n';
+        t[v].len = static_cast<uint8_t>(r.ptr + 2 - t[v].text);
+      }
+      return t;
+    }();
+    return table;
+  }
+
+  // Fixed notation by integer arithmetic for everyday values. The result is the correctly
+  // rounded one, as std::to_chars gives: values whose scaled fraction lies so close to a half
+  // that the one rounding of the scaling could tip it return nullptr and take the exact path.
+  static char* FastFixed(double v, int precision, char* out) {
+    static const double kScale[] = {1.0, 10.0, 100.0, 1000.0, 10000.0};
+    static const uint64_t kIntScale[] = {1, 10, 100, 1000, 10000};
+    if (precision < 0 || precision > 4) return nullptr;
+    const double a = std::fabs(v);
+    if (!(a < 1e6)) return nullptr;  // also NaN and infinity
+    const double x = a * kScale[precision];
+    const double whole = std::floor(x);
+    const double frac = x - whole;
+    if (std::fabs(frac - 0.5) < 1e-6) return nullptr;
+    const uint64_t q = static_cast<uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
+    if (std::signbit(v)) *out++ = '-';
+    out = std::to_chars(out, out + 24, q / kIntScale[precision]).ptr;
+    if (precision > 0) {
+      *out++ = '.';
+      uint64_t f = q % kIntScale[precision];
+      for (int k = precision - 1; k >= 0; --k) {
+        out[k] = static_cast<char>('0' + f % 10);
+        f /= 10;
+      }
+      out += precision;
+    }
+    return out;
+  }
+
   bool Room(size_t n) {
     if (overflow_ || cap_ - len_ < n) {
       overflow_ = true;
@@ -79,17 +136,21 @@ class TextBuilder {
     char* p = buf_ + len_;
     if (left) {
       std::memcpy(p, s, n);
-      std::memset(p + n, ' ', pad);
+      Fill(p + n, ' ', pad);
     } else if (zero_pad && pad > 0 && n > 0 && (s[0] == '-' || s[0] == '+')) {
       *p = s[0];
-      std::memset(p + 1, '0', pad);
+      Fill(p + 1, '0', pad);
       std::memcpy(p + 1 + pad, s + 1, n - 1);
     } else {
-      std::memset(p, zero_pad ? '0' : ' ', pad);
+      Fill(p, zero_pad ? '0' : ' ', pad);
       std::memcpy(p + pad, s, n);
     }
     len_ += n + pad;
     return *this;
+  }
+
+  static void Fill(char* p, char c, size_t n) {  // pads are a few bytes: no library call
+    for (size_t k = 0; k < n; ++k) p[k] = c;
   }
 
   char* buf_;

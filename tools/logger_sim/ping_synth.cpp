@@ -133,7 +133,18 @@ std::string WriteLoggedFile(const std::string& path, const RecordSettings& s,
     AddEcho(env, 0.0, 1000.0, pulse, 4.0 + pulse * 0.4);
     const double bottom = alt / res;
     const double strength = 700.0 + 250.0 * rng.Uniform();
-    AddEcho(env, bottom, strength, pulse, 12.0 + 0.02 * bottom);
+    if (rng.Uniform() < 0.7) {
+      // A soft top layer first, a brief dip, then the hard bottom: the strong return falls
+      // in the pulse-long window after the first echo, as on sediment over rock.
+      const double soft = 200.0 + 200.0 * rng.Uniform();
+      AddEcho(env, bottom, soft, pulse, 0.5);
+      const double hard_at = bottom + pulse + 3;
+      for (int k = static_cast<int>(bottom) + pulse + 1; k < std::min<int>(n, static_cast<int>(hard_at)); ++k)
+        env[k] = 30.0 + 20.0 * rng.Uniform();
+      AddEcho(env, hard_at, std::min(1023.0, strength + 100.0), pulse, 12.0 + 0.02 * bottom);
+    } else {
+      AddEcho(env, bottom, strength, pulse, 12.0 + 0.02 * bottom);
+    }
     AddEcho(env, 2.0 * bottom, strength * 0.3, pulse, 20.0 + 0.02 * bottom);
     // Now and then a fish in the water column, and an interference spike.
     if (rng.Uniform() < 0.03) {

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Export throughput and memory, as ratios against baselines measured in the same run:
+#   NMEA and CSV export    vs  cat FILE > /dev/null               (budget: within 2x)
+#   text export            vs  head -c N /dev/zero > OUT          (budget: within 2x)
+#   text export            vs  one printf per sample (naive)      (budget: 10x faster)
+#   maximum resident memory of every export                       (budget: under 32 MiB)
+# Usage: bench/export_bench.sh [SIZE]   SIZE of the simulated file, default 1G (10 m range).
+# Each command runs three times; the fastest run counts, so that noise cancels.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+size=${1:-1G}
+scripts/build.sh native >/dev/null
+bin=build/native
+work=${ZT_BENCH_DIR:-build/bench}
+mkdir -p "$work"
+in=$work/bench_10m.BIN
+out=$work/bench_out.LOG
+measure=bench/measure.py
+
+if [ ! -f "$in" ] || [ "$(cat "$work/bench_10m.size" 2>/dev/null)" != "$size" ]; then
+  echo "writing a $size simulated file (10 m range) ..."
+  $bin/tools/logger_sim/zt615_logger_sim record "$in" --range 10 --size "$size" --quiet
+  echo "$size" > "$work/bench_10m.size"
+fi
+bytes=$(stat -c %s "$in")
+cat "$in" > /dev/null  # into the page cache, as for every run below
+
+best() {  # best "SECONDS RSS" of three runs of a command
+  local b="" r
+  for _ in 1 2 3; do
+    r=$($measure "$1")
+    if [ -z "$b" ] || awk -v a="${r% *}" -v c="${b% *}" 'BEGIN{exit !(a<c)}'; then b=$r; fi
+  done
+  echo "$b"
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a/b}'; }
+verdict() { awk -v r="$1" -v lim="$2" -v dir="$3" 'BEGIN{ok = dir=="le" ? r<=lim : r>=lim; print ok ? "ok" : "OVER BUDGET"}'; }
+
+printf 'input: %s, %d bytes\n\n' "$in" "$bytes"
+cat_r=$(best "cat '$in' > /dev/null"); cat_s=${cat_r% *}
+printf '%-34s %8s s\n' "cat FILE > /dev/null" "$cat_s"
+status=0
+rss_max=0
+for fmt in nmea csv; do
+  r=$(best "$bin/cli/zt615 export '$in' '$out' --format $fmt --quiet"); s=${r% *}; rss=${r#* }
+  [ "$rss" -gt "$rss_max" ] && rss_max=$rss
+  q=$(ratio "$s" "$cat_s"); v=$(verdict "$q" 2 le); [ "$v" = ok ] || status=1
+  printf '%-34s %8s s   %5sx cat (budget 2x) %s   max RSS %d KiB\n' "zt615 export --format $fmt" "$s" "$q" "$v" "$rss"
+done
+r=$(best "$bin/cli/zt615 export '$in' '$out' --format text --quiet"); text_s=${r% *}; rss=${r#* }
+[ "$rss" -gt "$rss_max" ] && rss_max=$rss
+text_bytes=$(stat -c %s "$out")
+rm -f "$out"
+z=$(best "head -c $text_bytes /dev/zero > '$out'"); zero_s=${z% *}
+rm -f "$out"
+q=$(ratio "$text_s" "$zero_s"); v=$(verdict "$q" 2 le); [ "$v" = ok ] || status=1
+printf '%-34s %8s s\n' "head -c $text_bytes /dev/zero > OUT" "$zero_s"
+printf '%-34s %8s s   %5sx head (budget 2x) %s   max RSS %d KiB\n' "zt615 export --format text" "$text_s" "$q" "$v" "$rss"
+naive=$($measure "$bin/bench/zt_naive_text_export '$in' '$out'"); naive_s=${naive% *}
+if [ -n "${ZT_BENCH_CHECK_NAIVE:-}" ]; then
+  $bin/cli/zt615 export "$in" "$out.ours" --format text --quiet && cmp "$out" "$out.ours" && echo "naive output is byte-identical"
+  rm -f "$out.ours"
+fi
+rm -f "$out"
+q=$(ratio "$naive_s" "$text_s"); v=$(verdict "$q" 10 ge); [ "$v" = ok ] || status=1
+printf '%-34s %8s s   text export is %sx faster (budget 10x) %s\n' "printf per sample (naive)" "$naive_s" "$q" "$v"
+v=$([ "$rss_max" -lt 32768 ] && echo ok || echo "OVER BUDGET"); [ "$v" = ok ] || status=1
+printf '\nmax RSS of the exports: %d KiB (budget 32768 KiB) %s\n' "$rss_max" "$v"
+exit $status
