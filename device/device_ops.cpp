@@ -1,0 +1,104 @@
+#include "device/device_ops.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace zt {
+namespace {
+
+std::string Fixed1(float v) {
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, static_cast<double>(v), std::chars_format::fixed, 1);
+  return r.ec == std::errc() ? std::string(buf, r.ptr) : std::string("?");
+}
+
+const char kDegree[] = "\xC2\xB0";
+
+}  // namespace
+
+int QueryDeviceInfo(platform::SerialPort* port, DeviceInfo* info, int32_t* failed_code) {
+  struct Query {
+    int32_t code;
+    void* result;
+  };
+  DeviceInfo got = *info;
+  const Query queries[] = {{GET_CLOCK, &got.clock},           {GET_TILT, &got.tilt},
+                           {GET_TEMPERATURE, &got.temperature}, {GET_BATTERY, &got.battery},
+                           {GET_SD_CARD, &got.sd},             {GET_DEVICE_ID, &got.device_id}};
+  for (const Query& q : queries) {
+    const int rc = ZR615_GetData(port, q.code, q.result);
+    platform::SleepMs(kQueryPauseMs);
+    if (rc < 0) {
+      if (failed_code) *failed_code = q.code;
+      return rc;
+    }
+  }
+  *info = got;
+  return 0;
+}
+
+std::string AscTimeText(const platform::CivilTime& c) {
+  static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  platform::CivilTime midnight = c;
+  midnight.hour = midnight.minute = midnight.second = 0;
+  const int64_t days = platform::SecondsFromCivil(midnight) / 86400;
+  const int weekday = static_cast<int>(((days % 7) + 7 + 4) % 7);  // 1970-01-01 was a Thursday
+  const int month = c.month >= 1 && c.month <= 12 ? c.month - 1 : 0;
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.3s %.3s%3d %.2d:%.2d:%.2d %d\n", kDays[weekday],
+                kMonths[month], c.day, c.hour, c.minute, c.second, c.year);
+  return buf;
+}
+
+std::array<std::string, 7> DeviceInfoLines(const DeviceInfo& info) {
+  std::array<std::string, 7> lines;
+  char buf[128];
+  lines[0] = "ZT615 Echosounder";
+  std::snprintf(buf, sizeof buf, "Device ID: %06d", info.device_id);
+  lines[1] = buf;
+  lines[2] = "Time (Local): " + AscTimeText(platform::LocalCivil(info.clock));
+  lines[3] = "Temperature: " + Fixed1(info.temperature) + kDegree + "C";
+  lines[4] = "Tilt X: " + Fixed1(info.tilt.x) + kDegree + " Tilt Y: " + Fixed1(info.tilt.y) +
+             kDegree;
+  lines[5] = "Battery: " + Fixed1(info.battery) + " Volts";
+  if (info.sd.present != 0) {
+    lines[6] = "SD card free space: " +
+               std::to_string(static_cast<long long>(info.sd.free_bytes())) + " Bytes";
+  } else {
+    lines[6] = "SD card: Not present";
+  }
+  return lines;
+}
+
+void UploadAddedTimers(platform::SerialPort* port, TIMERSETTINGS* const* timers, int count,
+                       const UploadProgress& progress) {
+  const int total = count + 2;
+  int done = 0;
+  if (progress) progress(done, total);
+  auto sent = [&] {
+    ++done;
+    if (progress) progress(done, total);
+    platform::SleepMs(kUploadPauseMs);
+  };
+  ZR615_SendCommand(port, UPLOAD_PREAMBLE_1, nullptr);
+  sent();
+  ZR615_SendCommand(port, UPLOAD_PREAMBLE_2, nullptr);
+  sent();
+  for (int i = 0; i < count; ++i) {
+    timers[i]->timer_index = i;
+    ZR615_SendCommand(port, ADD_TIMER, timers[i]);
+    sent();
+  }
+}
+
+void UploadDefaultTimer(platform::SerialPort* port, const TIMERSETTINGS& default_timer,
+                        const UploadProgress& progress) {
+  if (progress) progress(0, 1);
+  ZR615_SendCommand(port, SET_DEFAULT_TIMER, &default_timer);
+  if (progress) progress(1, 1);
+  platform::SleepMs(kUploadPauseMs);
+}
+
+}  // namespace zt

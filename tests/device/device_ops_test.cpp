@@ -1,0 +1,163 @@
+// The exchanges and texts of the device dialogs, against a loopback logger.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "device/device_ops.h"
+#include "platform/le_bytes.h"
+#include "tests/device/loopback_port.h"
+#include "timers/timer_values.h"
+
+namespace zt {
+namespace {
+
+using test::DecodeLine;
+using test::FloatBits;
+using test::LoopbackPort;
+using test::ReplyLine;
+
+// Answers every query with fixed words, except `failing`, which gets a wrong echo.
+void AnswerQueries(LoopbackPort* port, int32_t failing = -1) {
+  port->responder = [failing](const std::string& line) {
+    std::vector<LoopbackPort::Chunk> out;
+    const std::vector<uint8_t> f = DecodeLine(line.substr(0, line.size() - 1));
+    if (line.size() != 17) return out;  // commands get no answer
+    const int32_t code = LoadI32(f.data() + 4);
+    const std::map<int32_t, std::vector<uint32_t>> words = {
+        {GET_CLOCK, {0}},
+        {GET_TILT, {FloatBits(1.04f), FloatBits(-2.96f)}},
+        {GET_TEMPERATURE, {FloatBits(4.56f)}},
+        {GET_BATTERY, {FloatBits(12.34f)}},
+        {GET_SD_CARD, {1, 1, 0}},
+        {GET_DEVICE_ID, {42}}};
+    out.push_back({0, ReplyLine(code == failing ? code + 1 : code, words.at(code))});
+    return out;
+  };
+}
+
+std::vector<int32_t> CodesWritten(const LoopbackPort& port) {
+  std::vector<int32_t> codes;
+  for (const std::string& w : port.writes)
+    codes.push_back(LoadI32(DecodeLine(w.substr(0, w.size() - 1)).data() + 4));
+  return codes;
+}
+
+TEST(DeviceInfo, QueriesInOrderAndFillsTheSevenLines) {
+  LoopbackPort port;
+  AnswerQueries(&port);
+  DeviceInfo info;
+  int32_t failed = 0;
+  ASSERT_EQ(QueryDeviceInfo(&port, &info, &failed), 0);
+  EXPECT_EQ(CodesWritten(port), (std::vector<int32_t>{100, 101, 102, 103, 104, 109}));
+  const auto lines = DeviceInfoLines(info);
+  EXPECT_EQ(lines[0], "ZT615 Echosounder");
+  EXPECT_EQ(lines[1], "Device ID: 000042");
+  EXPECT_EQ(lines[2], "Time (Local): " + AscTimeText(platform::LocalCivil(0)));
+  EXPECT_EQ(lines[3], "Temperature: 4.6\xC2\xB0" "C");
+  EXPECT_EQ(lines[4], "Tilt X: 1.0\xC2\xB0 Tilt Y: -3.0\xC2\xB0");
+  EXPECT_EQ(lines[5], "Battery: 12.3 Volts");
+  EXPECT_EQ(lines[6], "SD card free space: 4294967296 Bytes");
+}
+
+TEST(DeviceInfo, FailureAtBatteryStopsBeforeTheCardAndTheId) {
+  LoopbackPort port;
+  AnswerQueries(&port, GET_BATTERY);
+  DeviceInfo info;
+  info.device_id = 5;
+  int32_t failed = 0;
+  EXPECT_EQ(QueryDeviceInfo(&port, &info, &failed), -1);
+  EXPECT_EQ(failed, GET_BATTERY);
+  EXPECT_EQ(CodesWritten(port), (std::vector<int32_t>{100, 101, 102, 103}));
+  EXPECT_EQ(info.device_id, 5);
+}
+
+TEST(DeviceInfoLines, CardAbsentIdWidthAndRounding) {
+  const struct {
+    int32_t id;
+    int32_t present;
+    uint32_t high, low;
+    float battery;
+    const char* id_line;
+    const char* card_line;
+    const char* battery_line;
+  } cases[] = {
+      {0, 0, 5, 5, 0.0f, "Device ID: 000000", "SD card: Not present", "Battery: 0.0 Volts"},
+      {1234567, 1, 0, 1000, 3.96f, "Device ID: 1234567", "SD card free space: 1000 Bytes",
+       "Battery: 4.0 Volts"},
+      {-5, 7, 2, 5, 11.05f, "Device ID: -00005", "SD card free space: 8589934597 Bytes",
+       "Battery: 11.1 Volts"},  // 11.05f is 11.0500001...
+      {99, 1, 0x7FFFFFFF, 0xFFFFFFFF, -1.25f, "Device ID: 000099",
+       "SD card free space: 9223372036854775807 Bytes", "Battery: -1.2 Volts"},
+  };
+  for (const auto& c : cases) {
+    DeviceInfo info;
+    info.device_id = c.id;
+    info.sd = {c.present, c.high, c.low};
+    info.battery = c.battery;
+    const auto lines = DeviceInfoLines(info);
+    EXPECT_EQ(lines[1], c.id_line);
+    EXPECT_EQ(lines[5], c.battery_line);
+    EXPECT_EQ(lines[6], c.card_line);
+  }
+}
+
+TEST(AscTime, TwentyFourCharactersAndANewline) {
+  const struct {
+    platform::CivilTime c;
+    const char* text;
+  } cases[] = {
+      {{1970, 1, 1, 0, 0, 0}, "Thu Jan  1 00:00:00 1970\n"},
+      {{2106, 2, 7, 6, 28, 14}, "Sun Feb  7 06:28:14 2106\n"},
+      {{2026, 12, 8, 17, 5, 9}, "Tue Dec  8 17:05:09 2026\n"},
+      {{2000, 2, 29, 23, 59, 59}, "Tue Feb 29 23:59:59 2000\n"},
+      {{1999, 10, 31, 12, 0, 0}, "Sun Oct 31 12:00:00 1999\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(AscTimeText(c.c), c.text);
+    EXPECT_EQ(AscTimeText(c.c).size(), 25u);
+  }
+}
+
+TEST(Upload, ThreeAddedTimersGoOutAs45111WithIndices012) {
+  LoopbackPort port;
+  TIMERSETTINGS a = NewAddedTimer(DefaultTimerSettings(), 100);
+  TIMERSETTINGS b = a, c = a;
+  a.timer_index = 9;
+  TIMERSETTINGS* list[] = {&a, &b, &c};
+  std::vector<std::pair<int, int>> progress;
+  UploadAddedTimers(&port, list, 3, [&](int d, int t) { progress.push_back({d, t}); });
+  EXPECT_EQ(CodesWritten(port), (std::vector<int32_t>{4, 5, 1, 1, 1}));
+  for (int i = 0; i < 3; ++i) {
+    const auto f = DecodeLine(port.writes[2 + i].substr(0, 184));
+    EXPECT_EQ(LoadI32(f.data() + 8 + 4), i);  // timer_index inside the payload
+  }
+  EXPECT_EQ(a.timer_index, 0);
+  EXPECT_EQ(c.timer_index, 2);
+  ASSERT_FALSE(progress.empty());
+  EXPECT_EQ(progress.back(), std::make_pair(5, 5));
+  for (const std::string& w : port.writes) EXPECT_EQ(w.size(), 185u);
+}
+
+TEST(Upload, NoAddedTimersSendsTheTwoPreamblesOnly) {
+  LoopbackPort port;
+  std::vector<std::pair<int, int>> progress;
+  UploadAddedTimers(&port, nullptr, 0, [&](int d, int t) { progress.push_back({d, t}); });
+  EXPECT_EQ(CodesWritten(port), (std::vector<int32_t>{4, 5}));
+  EXPECT_EQ(progress.back(), std::make_pair(2, 2));
+}
+
+TEST(Upload, DefaultTimerIsOneFrame) {
+  LoopbackPort port;
+  TIMERSETTINGS d = DefaultTimerSettings();
+  std::vector<std::pair<int, int>> progress;
+  UploadDefaultTimer(&port, d, [&](int dn, int t) { progress.push_back({dn, t}); });
+  EXPECT_EQ(CodesWritten(port), (std::vector<int32_t>{2}));
+  EXPECT_EQ(progress.back(), std::make_pair(1, 1));
+  const auto f = DecodeLine(port.writes[0].substr(0, 184));
+  EXPECT_EQ(LoadI32(f.data() + 8 + 52), 2000);  // range_mm
+}
+
+}  // namespace
+}  // namespace zt

@@ -1,0 +1,223 @@
+// ZR615_SendCommand and ZR615_GetData over a loopback port: the exact lines on the wire,
+// the reply rules, and the faults a serial line can bring.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "device/protocol.h"
+#include "platform/le_bytes.h"
+#include "platform/time.h"
+#include "tests/device/loopback_port.h"
+#include "timers/timer_values.h"
+
+namespace zt {
+namespace {
+
+using test::DecodeLine;
+using test::FloatBits;
+using test::LoopbackPort;
+using test::ReplyLine;
+
+TEST(QueryLine, ClockQueryIsSeventeenExactBytes) {
+  LoopbackPort port;
+  port.Queue(0, ReplyLine(GET_CLOCK, {5}));
+  uint32_t clock = 0;
+  ASSERT_EQ(ZR615_GetData(&port, GET_CLOCK, &clock), 0);
+  ASSERT_EQ(port.writes.size(), 1u);
+  EXPECT_EQ(port.writes[0], std::string("Q01ORGQAAAAAAAAA\r"));
+  const std::vector<uint8_t> frame = DecodeLine(port.writes[0].substr(0, 16));
+  const std::vector<uint8_t> expect = {0x43, 0x4D, 0x4E, 0x44, 0x64, 0, 0, 0, 0, 0, 0, 0};
+  EXPECT_EQ(frame, expect);
+}
+
+TEST(CommandLine, PreambleIs185BytesWithAZeroPayload) {
+  LoopbackPort port;
+  EXPECT_EQ(ZR615_SendCommand(&port, UPLOAD_PREAMBLE_1, nullptr), 0);
+  ASSERT_EQ(port.writes.size(), 1u);
+  const std::string& line = port.writes[0];
+  ASSERT_EQ(line.size(), 185u);
+  EXPECT_EQ(line.back(), '\r');
+  EXPECT_EQ(line.substr(180), "AA==\r");
+  const std::vector<uint8_t> frame = DecodeLine(line.substr(0, 184));
+  ASSERT_EQ(frame.size(), 138u);  // 46 groups; padding never shortens
+  EXPECT_EQ(std::memcmp(frame.data(), "CMND", 4), 0);
+  EXPECT_EQ(LoadI32(frame.data() + 4), 4);
+  for (size_t i = 8; i < 138; ++i) EXPECT_EQ(frame[i], 0) << i;
+}
+
+TEST(CommandLine, TimerCommandsCarryTheRecordAndNothingIsRead) {
+  for (int32_t code : {ADD_TIMER, SET_DEFAULT_TIMER}) {
+    LoopbackPort port;
+    port.Queue(0, "unread\r");
+    TIMERSETTINGS t = DefaultTimerSettings();
+    SetTimerName(&t, "Night");
+    t.timer_index = 2;
+    EXPECT_EQ(ZR615_SendCommand(&port, code, &t), 0);
+    ASSERT_EQ(port.writes.size(), 1u);
+    const std::vector<uint8_t> frame = DecodeLine(port.writes[0].substr(0, 184));
+    EXPECT_EQ(LoadI32(frame.data() + 4), code);
+    uint8_t expect[128];
+    EncodeTimerSettings(t, expect);
+    EXPECT_EQ(std::memcmp(frame.data() + 8, expect, 128), 0);
+    EXPECT_EQ(port.bytes_handed_out, 0u);
+  }
+}
+
+TEST(CommandLine, SetClockCarriesTheHostTimeAs64Bits) {
+  LoopbackPort port;
+  const int64_t before = platform::NowUtcSeconds();
+  ZR615_SendCommand(&port, SET_CLOCK, nullptr);
+  const int64_t after = platform::NowUtcSeconds();
+  const std::vector<uint8_t> frame = DecodeLine(port.writes.at(0).substr(0, 184));
+  const int64_t sent = static_cast<int64_t>(LoadU64(frame.data() + 8));
+  EXPECT_GE(sent, before);
+  EXPECT_LE(sent, after);
+  for (size_t i = 16; i < 136; ++i) EXPECT_EQ(frame[i], 0) << i;
+}
+
+TEST(GetData, EveryQueryStoresItsResultWords) {
+  {
+    LoopbackPort port;
+    port.Queue(0, ReplyLine(GET_CLOCK, {0xFFFFFFFEu}));
+    uint32_t clock = 0;
+    ASSERT_EQ(ZR615_GetData(&port, GET_CLOCK, &clock), 0);
+    EXPECT_EQ(clock, 0xFFFFFFFEu);
+  }
+  {
+    LoopbackPort port;
+    port.Queue(0, ReplyLine(GET_TILT, {FloatBits(1.5f), FloatBits(-2.25f)}));
+    TiltResult tilt{0, 0};
+    ASSERT_EQ(ZR615_GetData(&port, GET_TILT, &tilt), 0);
+    EXPECT_EQ(tilt.x, 1.5f);
+    EXPECT_EQ(tilt.y, -2.25f);
+  }
+  for (int32_t code : {GET_TEMPERATURE, GET_BATTERY}) {
+    LoopbackPort port;
+    port.Queue(0, ReplyLine(code, {FloatBits(12.75f)}));
+    float v = 0;
+    ASSERT_EQ(ZR615_GetData(&port, code, &v), 0);
+    EXPECT_EQ(v, 12.75f);
+  }
+  {
+    LoopbackPort port;
+    port.Queue(0, ReplyLine(GET_SD_CARD, {1, 1, 0}));
+    SdCardResult sd{0, 0, 0};
+    ASSERT_EQ(ZR615_GetData(&port, GET_SD_CARD, &sd), 0);
+    EXPECT_EQ(sd.present, 1);
+    EXPECT_EQ(sd.free_high, 1u);
+    EXPECT_EQ(sd.free_low, 0u);
+    EXPECT_EQ(sd.free_bytes(), 4294967296ull);
+  }
+  {
+    LoopbackPort port;
+    port.Queue(0, ReplyLine(GET_DEVICE_ID, {static_cast<uint32_t>(-7)}));
+    int32_t id = 0;
+    ASSERT_EQ(ZR615_GetData(&port, GET_DEVICE_ID, &id), 0);
+    EXPECT_EQ(id, -7);
+  }
+}
+
+// Replies that do not match leave the caller's storage as it was.
+TEST(GetData, BadRepliesGiveTheirResultAndLeaveTheStorage) {
+  const struct {
+    const char* name;
+    int32_t code;
+    std::vector<LoopbackPort::Chunk> chunks;
+    int expected;
+  } cases[] = {
+      {"wrong magic", GET_CLOCK, {{0, ReplyLine(GET_CLOCK, {1}, "CMNE")}}, -1},
+      {"echo of another code", GET_CLOCK, {{0, ReplyLine(GET_TILT, {1, 2})}}, -1},
+      {"garbage before the reply", GET_CLOCK, {{0, "xx" + ReplyLine(GET_CLOCK, {1})}}, -1},
+      {"stale reply to an earlier query in front",
+       GET_CLOCK,
+       {{0, ReplyLine(GET_TILT, {1, 2}) + ReplyLine(GET_CLOCK, {1})}},
+       -1},
+      {"only magic and code", GET_CLOCK, {{0, ReplyLine(GET_CLOCK, {})}}, -1},
+      {"18 bytes for three words", GET_SD_CARD,
+       {{0, ReplyLine(GET_SD_CARD, {1, 2, 3}).substr(0, 24) + "\r"}}, -1},
+      {"empty line", GET_CLOCK, {{0, "\r"}}, -1},
+      {"line without CR", GET_CLOCK, {{0, ReplyLine(GET_CLOCK, {1}).substr(0, 16)}}, -2},
+      {"flood without CR", GET_CLOCK, {{0, std::string(300, 'A')}}, -2},
+      {"flood in small pieces", GET_CLOCK,
+       {{0, std::string(150, 'A')}, {50, std::string(150, 'B')}, {100, "\r"}}, -2},
+      {"nothing at all", GET_CLOCK, {}, -2},
+      {"reply after the deadline", GET_CLOCK, {{2400, ReplyLine(GET_CLOCK, {1})}}, -2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    LoopbackPort port;
+    for (const auto& ch : c.chunks) port.Queue(ch.due_ms, ch.bytes);
+    uint32_t storage[3] = {0xAAAAAAAA, 0xBBBBBBBB, 0xCCCCCCCC};
+    const uint64_t t0 = platform::TickMs();
+    EXPECT_EQ(ZR615_GetData(&port, c.code, storage), c.expected);
+    EXPECT_LT(platform::TickMs() - t0, 5000u);  // loose: nothing hangs
+    EXPECT_EQ(storage[0], 0xAAAAAAAAu);
+    EXPECT_EQ(storage[1], 0xBBBBBBBBu);
+    EXPECT_EQ(storage[2], 0xCCCCCCCCu);
+    EXPECT_LE(port.largest_read_request, 200u);
+    EXPECT_LE(port.bytes_handed_out, 255u);
+  }
+}
+
+TEST(GetData, ReplyInSeveralReadsIsGatheredUntilAReadEndsWithCr) {
+  const std::string line = ReplyLine(GET_TILT, {FloatBits(3.0f), FloatBits(4.0f)});
+  LoopbackPort port;
+  port.Queue(0, line.substr(0, 5));
+  port.Queue(300, line.substr(5, 10));
+  port.Queue(1200, line.substr(15));
+  TiltResult tilt{0, 0};
+  ASSERT_EQ(ZR615_GetData(&port, GET_TILT, &tilt), 0);
+  EXPECT_EQ(tilt.x, 3.0f);
+  EXPECT_EQ(tilt.y, 4.0f);
+}
+
+TEST(GetData, CrFollowedByMoreBytesInTheSameReadDoesNotCompleteTheReply) {
+  // The first read ends in "XY", so the query reads on; the second read ends with CR and
+  // everything is decoded from the first byte, whose first four groups are the reply.
+  LoopbackPort port;
+  port.Queue(0, ReplyLine(GET_CLOCK, {77}) + "XY");
+  port.Queue(400, "Z\r");
+  uint32_t clock = 0;
+  ASSERT_EQ(ZR615_GetData(&port, GET_CLOCK, &clock), 0);
+  EXPECT_EQ(clock, 77u);
+  EXPECT_EQ(port.bytes_handed_out, 17u + 2 + 2);
+}
+
+TEST(GetData, UnknownCodeWithMatchingEchoSucceedsAndWritesNothing) {
+  LoopbackPort port;
+  port.Queue(0, ReplyLine(107, {1, 2, 3}));
+  uint32_t storage = 0x12345678;
+  EXPECT_EQ(ZR615_GetData(&port, 107, &storage), 0);
+  EXPECT_EQ(storage, 0x12345678u);
+}
+
+TEST(GetData, ExtraBytesAfterTheWordsAreIgnored) {
+  LoopbackPort port;
+  port.Queue(0, ReplyLine(GET_CLOCK, {9, 10, 11}));
+  uint32_t storage[2] = {0, 0xDDDDDDDD};
+  EXPECT_EQ(ZR615_GetData(&port, GET_CLOCK, storage), 0);
+  EXPECT_EQ(storage[0], 9u);
+  EXPECT_EQ(storage[1], 0xDDDDDDDDu);
+}
+
+TEST(GetData, DeadDeviceGivesMinusTwoWithinALooseBound) {
+  LoopbackPort port;
+  uint32_t clock = 0;
+  const uint64_t t0 = platform::TickMs();
+  EXPECT_EQ(ZR615_GetData(&port, GET_CLOCK, &clock), -2);
+  const uint64_t took = platform::TickMs() - t0;
+  EXPECT_LT(took, 5000u);
+}
+
+TEST(GetData, ReplyJustBeforeTheDeadlineIsAccepted) {
+  LoopbackPort port;
+  port.Queue(1800, ReplyLine(GET_CLOCK, {3}));
+  uint32_t clock = 0;
+  EXPECT_EQ(ZR615_GetData(&port, GET_CLOCK, &clock), 0);
+  EXPECT_EQ(clock, 3u);
+}
+
+}  // namespace
+}  // namespace zt
