@@ -1,0 +1,121 @@
+#include "shell/ports.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+
+namespace zt {
+namespace {
+
+// The number after "COM": leading blanks and a sign allowed, stops at the first non-digit.
+uint32_t NumberAfterCom(const std::wstring& text) {
+  size_t i = 3;
+  while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
+  uint32_t v = 0;
+  for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i)
+    v = v * 10u + static_cast<uint32_t>(text[i] - L'0');
+  return negative ? 0u - v : v;
+}
+
+bool StartsWithCom(const std::wstring& text) {
+  if (text.size() < 3) return false;
+  return (text[0] == L'C' || text[0] == L'c') && (text[1] == L'O' || text[1] == L'o') &&
+         (text[2] == L'M' || text[2] == L'm');
+}
+
+void ClearTable(PORTENTRY* table) { std::memset(table, 0, sizeof(PORTENTRY) * kPortTableSlots); }
+
+}  // namespace
+
+void FillPortTable(const std::vector<platform::RegistryValue>& values, PORTENTRY* table) {
+  int slot = 0;
+  for (const platform::RegistryValue& v : values) {
+    if (slot >= kPortTableSlots - 1) break;  // the last slot is the end marker
+    if (v.type != kRegSz || !StartsWithCom(v.text)) continue;
+    PORTENTRY& e = table[slot++];
+    e.port_number = NumberAfterCom(v.text);
+    std::memset(e.port_name, 0, sizeof e.port_name);
+    const size_t n = v.text.size() < 255 ? v.text.size() : 255;
+    std::wmemcpy(e.port_name, v.text.data(), n);
+    // A port without a number ends the table: nothing after it would be listed, so nothing
+    // after it is written (no stale slots behind the end marker).
+    if (e.port_number == 0) break;
+  }
+}
+
+bool EnumerateComPorts(PORTENTRY* table) {
+  std::vector<platform::RegistryValue> values;
+  int error = 0;
+  if (!platform::ReadSerialCommValues(&values, &error)) return false;
+  FillPortTable(values, table);
+  return true;
+}
+
+int ComparePorts(const void* a, const void* b) {
+  const uint32_t x = static_cast<const PORTENTRY*>(a)->port_number;
+  const uint32_t y = static_cast<const PORTENTRY*>(b)->port_number;
+  return x > y ? 1 : x < y ? -1 : 0;
+}
+
+int CountPorts(const PORTENTRY* table) {
+  int n = 0;
+  while (n < kPortTableSlots && table[n].port_number != 0) ++n;
+  return n;
+}
+
+void SortPorts(PORTENTRY* table) {
+  std::qsort(table, static_cast<size_t>(CountPorts(table)), sizeof(PORTENTRY), ComparePorts);
+}
+
+int RefreshPortTable(PORTENTRY* table, int selected_item,
+                     const std::vector<platform::RegistryValue>* values) {
+  bool remembered = false;
+  uint32_t number = 0;
+  if (selected_item >= 0 && selected_item < CountPorts(table)) {
+    remembered = true;
+    number = table[selected_item].port_number;
+  }
+  ClearTable(table);
+  if (values) FillPortTable(*values, table);
+  SortPorts(table);
+  const int count = CountPorts(table);
+  if (count == 0) return -1;
+  if (remembered)
+    for (int i = 0; i < count; ++i)
+      if (table[i].port_number == number) return i;
+  return 0;
+}
+
+std::string ComPortPath(uint32_t n) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "\\\\.\\COM%i", static_cast<int>(n));
+  return buf;
+}
+
+std::unique_ptr<platform::SerialPort> OpenComPort(uint32_t n, int* error) {
+  return platform::OpenSerialPort(ComPortPath(n), error);
+}
+
+std::string PortNameUtf8(const PORTENTRY& e) {
+  std::string out;
+  for (size_t i = 0; i < 256 && e.port_name[i] != 0; ++i) {
+    const uint32_t c = static_cast<uint32_t>(e.port_name[i]);
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      // Surrogates and the rest of the BMP: names of serial ports are ASCII in practice.
+      out += static_cast<char>(0xE0 | ((c >> 12) & 0x0F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+}  // namespace zt
