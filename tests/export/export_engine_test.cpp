@@ -1,0 +1,401 @@
+// The export run: progress messages, refusals before any ping is read, corrupt pings,
+// output failures, and exports running side by side.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "export/export_engine.h"
+#include "tests/logfile/logged_file_builder.h"
+
+namespace zt {
+namespace {
+
+using test::LoggedFileBuilder;
+using test::PingSpec;
+using test::TempDir;
+
+constexpr uint32_t kT0 = 1768472430;  // 2026-01-15 10:20:30 UTC
+
+class RecordingProgress : public ExportProgress {
+ public:
+  void SetRange(int low, int high) override {
+    calls.push_back("SetRange(" + std::to_string(low) + "," + std::to_string(high) + ")");
+  }
+  void SetStep(int step) override { calls.push_back("SetStep(" + std::to_string(step) + ")"); }
+  void StepIt() override { calls.push_back("StepIt"); }
+  void SetPos(int pos) override { calls.push_back("SetPos(" + std::to_string(pos) + ")"); }
+  std::vector<std::string> calls;
+};
+
+std::string Nmea(const std::string& body) {
+  unsigned sum = 0;
+  for (unsigned char c : body) sum ^= c;
+  static const char kHex[] = "0123456789ABCDEF";
+  return "$" + body + "*" + kHex[(sum >> 4) & 15] + kHex[sum & 15] + "\r\n";
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// Plain pings: no echo, no attitude, one second apart, whole seconds.
+PingSpec QuietPing(int k) {
+  PingSpec p;
+  p.ping_number = k + 1;
+  p.time_utc = kT0 + static_cast<uint32_t>(k);
+  p.ping_in_series = k % 3 + 1;
+  p.samples = std::vector<uint16_t>(144, 3);
+  p.temperature_c = 8.0f;
+  p.battery_v = 12.0f;
+  return p;
+}
+
+LoggedFileBuilder QuietFile(int pings) {
+  LoggedFileBuilder b(test::PlainHeader());
+  for (int k = 0; k < pings; ++k) b.Ping(QuietPing(k));
+  return b;
+}
+
+// The NMEA block of QuietPing(k) (k < 30, TZ=UTC).
+std::string QuietNmea(int k) {
+  return Nmea("SDZDA,1020" + std::to_string(30 + k) + ".00,15,01,2026,00,00") +
+         Nmea("SDXDR,A,0.0,D,PTCH,A,0.0,D,ROLL") + Nmea("SDDBT,0.000,f,0.000,M,0.000,F");
+}
+
+EXPORTJOB JobFor(int32_t format, const std::string& in, const std::string& out) {
+  const TIMERSETTINGS h = test::PlainHeader();
+  EXPORTJOB job;
+  job.input_path = in;
+  job.output_path = out;
+  job.data_format = format;
+  job.amplitude_over_pct = 80;
+  job.threshold_pct = h.threshold_pct;
+  job.deadzone_m = h.deadzone_m;
+  job.sound_speed = h.sound_speed;
+  return job;
+}
+
+ExportResult RunExport(const EXPORTJOB& job, bool atomic, ExportProgress* progress = nullptr) {
+  ExportProgress quiet;
+  ExportOptions options;
+  options.atomic_output = atomic;
+  return ExportWorker(job, progress ? *progress : quiet, options);
+}
+
+// ---- Progress ---------------------------------------------------------------------------
+TEST(ExportProgressMessages, RangeStepStepsAndFinalPositionForEachPingCount) {
+  struct Case {
+    int pings;
+    int steps;  // StepIt calls: one each time the whole percentage changes, from 2 %
+  };
+  // 1 ping: none. 2: at 50 %. 3: at 33 and 66 %. 7: 14, 28, 42, 57, 71, 85 %.
+  // 100 and 200 pings: 2 .. 99 %, 98 steps.
+  const Case cases[] = {{0, 0}, {1, 0}, {2, 1}, {3, 2}, {7, 6}, {100, 98}, {200, 98}};
+  TempDir dir;
+  for (const Case& c : cases) {
+    for (int32_t format : {kFormatText, kFormatNmea, kFormatCsv}) {
+      SCOPED_TRACE(std::to_string(c.pings) + " pings, format " + std::to_string(format));
+      const std::string in = dir.Path("P" + std::to_string(c.pings) + ".BIN");
+      QuietFile(c.pings).WriteTo(in);
+      RecordingProgress progress;
+      ExportResult r = RunExport(JobFor(format, in, dir.Path("p.log")), false, &progress);
+      ASSERT_TRUE(r.ok()) << r.message;
+      std::vector<std::string> expected = {"SetRange(1,99)", "SetStep(1)"};
+      expected.insert(expected.end(), static_cast<size_t>(c.steps), "StepIt");
+      expected.push_back("SetPos(99)");
+      EXPECT_EQ(progress.calls, expected);
+    }
+  }
+}
+
+// ---- Refusals before any ping is read ---------------------------------------------------
+struct Refusal {
+  const char* behaviour;
+  std::function<void(LoggedFileBuilder&)> file;  // damage to a good file
+  std::function<void(EXPORTJOB&)> job;           // change to a good job
+  const char* says;                               // a word the message must hold
+};
+
+TEST(ExportRefusals, NothingIsCreatedForAnUnreadableFileOrBadParameters) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  const std::vector<Refusal> cases = {
+      {"file shorter than its 128-byte header", [](LoggedFileBuilder& b) { b.bytes().resize(100); },
+       nullptr, "128"},
+      {"empty file", [](LoggedFileBuilder& b) { b.bytes().clear(); }, nullptr, "128"},
+      {"range not in the range table",
+       [](LoggedFileBuilder& b) { test::PutI32(b.bytes(), 52, 2500); }, nullptr, "2500"},
+      {"sound speed 0", nullptr, [](EXPORTJOB& j) { j.sound_speed = 0.0f; }, "sound speed"},
+      {"negative sound speed", nullptr, [](EXPORTJOB& j) { j.sound_speed = -1500.0f; },
+       "sound speed"},
+      {"sound speed not a number", nullptr, [nan](EXPORTJOB& j) { j.sound_speed = nan; },
+       "sound speed"},
+      {"infinite sound speed", nullptr, [inf](EXPORTJOB& j) { j.sound_speed = inf; },
+       "sound speed"},
+      {"threshold -1", nullptr, [](EXPORTJOB& j) { j.threshold_pct = -1; }, "threshold"},
+      {"threshold 101", nullptr, [](EXPORTJOB& j) { j.threshold_pct = 101; }, "threshold"},
+      {"negative deadzone", nullptr, [](EXPORTJOB& j) { j.deadzone_m = -0.1f; }, "deadzone"},
+      {"deadzone not a number", nullptr, [nan](EXPORTJOB& j) { j.deadzone_m = nan; }, "deadzone"},
+      {"amplitude gate -1", nullptr, [](EXPORTJOB& j) { j.amplitude_over_pct = -1; },
+       "amplitude"},
+      {"amplitude gate 101", nullptr, [](EXPORTJOB& j) { j.amplitude_over_pct = 101; },
+       "amplitude"},
+  };
+  int n = 0;
+  for (const Refusal& c : cases) {
+    for (bool atomic : {false, true}) {
+      SCOPED_TRACE(std::string(c.behaviour) + (atomic ? ", atomic output" : ", direct output"));
+      TempDir dir;
+      LoggedFileBuilder b = QuietFile(3);
+      if (c.file) c.file(b);
+      const std::string in = dir.Path("IN" + std::to_string(n++) + ".BIN");
+      b.WriteTo(in);
+      EXPORTJOB job = JobFor(kFormatCsv, in, dir.Path("out.log"));
+      if (c.job) c.job(job);
+      RecordingProgress progress;
+      ExportResult r = RunExport(job, atomic, &progress);
+      EXPECT_EQ(r.status, ExportStatus::kRefused) << r.message;
+      EXPECT_NE(Lower(r.message).find(c.says), std::string::npos) << r.message;
+      EXPECT_FALSE(test::Exists(job.output_path));
+      EXPECT_EQ(dir.Entries().size(), 1u) << "only the input file may remain";
+      EXPECT_EQ(std::count(progress.calls.begin(), progress.calls.end(), "SetPos(99)"), 0);
+    }
+  }
+}
+
+TEST(ExportRefusals, FileRefusalNamesTheInputFile) {
+  TempDir dir;
+  LoggedFileBuilder b = QuietFile(1);
+  b.bytes().resize(50);
+  const std::string in = dir.Path("SHORTONE.BIN");
+  b.WriteTo(in);
+  ExportResult r = RunExport(JobFor(kFormatText, in, dir.Path("o.log")), true);
+  EXPECT_EQ(r.status, ExportStatus::kRefused);
+  EXPECT_NE(r.message.find("SHORTONE.BIN"), std::string::npos) << r.message;
+}
+
+TEST(ExportRefusals, BoundaryParametersAreAccepted) {
+  TempDir dir;
+  const std::string in = dir.Path("OK.BIN");
+  QuietFile(2).WriteTo(in);
+  const std::vector<std::function<void(EXPORTJOB&)>> changes = {
+      [](EXPORTJOB& j) { j.threshold_pct = 0; },     [](EXPORTJOB& j) { j.threshold_pct = 100; },
+      [](EXPORTJOB& j) { j.deadzone_m = 0.0f; },     [](EXPORTJOB& j) { j.deadzone_m = 500.0f; },
+      [](EXPORTJOB& j) { j.amplitude_over_pct = 0; },
+      [](EXPORTJOB& j) { j.amplitude_over_pct = 100; },
+      [](EXPORTJOB& j) { j.sound_speed = 0.001f; },
+  };
+  int n = 0;
+  for (const auto& change : changes) {
+    SCOPED_TRACE("change " + std::to_string(n));
+    EXPORTJOB job = JobFor(kFormatCsv, in, dir.Path("ok" + std::to_string(n++) + ".log"));
+    change(job);
+    ExportResult r = RunExport(job, false);
+    EXPECT_TRUE(r.ok()) << r.message;
+  }
+}
+
+TEST(ExportRefusals, MissingInputCreatesNoOutput) {
+  for (bool atomic : {false, true}) {
+    SCOPED_TRACE(atomic ? "atomic output" : "direct output");
+    TempDir dir;
+    EXPORTJOB job = JobFor(kFormatText, dir.Path("ABSENT.BIN"), dir.Path("out.log"));
+    ExportResult r = RunExport(job, atomic);
+    EXPECT_EQ(r.status, ExportStatus::kInputFailed);
+    EXPECT_NE(r.message.find("ABSENT.BIN"), std::string::npos) << r.message;
+    EXPECT_TRUE(dir.Entries().empty());
+  }
+}
+
+// ---- Corrupt pings ----------------------------------------------------------------------
+// A ping whose own sample count is more than a record holds would put its footer outside
+// the record; ping 0's count bounds the samples of every ping. Such a ping stops the export
+// with an error naming it.
+struct CorruptCase {
+  const char* behaviour;
+  int bad_ping;
+  int32_t bad_count;
+};
+const CorruptCase kCorruptCases[] = {
+    {"ping 1 counts one sample more than the record holds", 1, 145},
+    {"ping 2 counts 2^31 - 1 samples", 2, 0x7FFFFFFF},
+    {"ping 0 counts one sample more than the record holds", 0, 145},
+    {"ping 0 counts 2^31 - 1 samples", 0, 0x7FFFFFFF},
+};
+
+LoggedFileBuilder FileWithCorruptPing(const CorruptCase& c) {
+  LoggedFileBuilder b(test::PlainHeader());
+  for (int k = 0; k < 4; ++k) {
+    PingSpec p = QuietPing(k);
+    if (k == c.bad_ping) p.sample_count = c.bad_count;
+    b.Ping(p);
+  }
+  return b;
+}
+
+TEST(ExportCorruptPing, DirectOutputKeepsThePingsBeforeIt) {
+  TempDir dir;
+  int n = 0;
+  for (const CorruptCase& c : kCorruptCases) {
+    SCOPED_TRACE(c.behaviour);
+    const std::string in = dir.Path("C" + std::to_string(n) + ".BIN");
+    FileWithCorruptPing(c).WriteTo(in);
+    const std::string out = dir.Path("c" + std::to_string(n++) + ".log");
+    RecordingProgress progress;
+    ExportResult r = RunExport(JobFor(kFormatNmea, in, out), false, &progress);
+    EXPECT_EQ(r.status, ExportStatus::kCorruptPing) << r.message;
+    EXPECT_NE(r.message.find("ping " + std::to_string(c.bad_ping)), std::string::npos)
+        << r.message;
+    std::string before;
+    for (int k = 0; k < c.bad_ping; ++k) before += QuietNmea(k);
+    if (c.bad_ping > 0 || test::Exists(out)) {
+      EXPECT_EQ(test::ReadAll(out), before);
+    }
+    EXPECT_EQ(std::count(progress.calls.begin(), progress.calls.end(), "SetPos(99)"), 0);
+  }
+}
+
+TEST(ExportCorruptPing, AtomicOutputLeavesNoFileAtAll) {
+  int n = 0;
+  for (const CorruptCase& c : kCorruptCases) {
+    for (int32_t format : {kFormatText, kFormatNmea, kFormatCsv}) {
+      SCOPED_TRACE(std::string(c.behaviour) + ", format " + std::to_string(format));
+      TempDir dir;
+      const std::string in = dir.Path("C" + std::to_string(n++) + ".BIN");
+      FileWithCorruptPing(c).WriteTo(in);
+      ExportResult r = RunExport(JobFor(format, in, dir.Path("c.log")), true);
+      EXPECT_EQ(r.status, ExportStatus::kCorruptPing) << r.message;
+      EXPECT_NE(r.message.find("ping " + std::to_string(c.bad_ping)), std::string::npos)
+          << r.message;
+      EXPECT_EQ(dir.Entries().size(), 1u) << "only the input file may remain";
+    }
+  }
+}
+
+TEST(ExportCorruptPing, CountsUpToTheRecordSamplesAreNotCorrupt) {
+  TempDir dir;
+  LoggedFileBuilder b(test::PlainHeader());
+  for (int k = 0; k < 3; ++k) {
+    PingSpec p = QuietPing(k);
+    p.sample_count = k == 1 ? 0 : 144;
+    b.Ping(p);
+  }
+  const std::string in = dir.Path("EDGE.BIN");
+  b.WriteTo(in);
+  const std::string out = dir.Path("edge.log");
+  ExportResult r = RunExport(JobFor(kFormatNmea, in, out), true);
+  EXPECT_TRUE(r.ok()) << r.message;
+  EXPECT_EQ(test::ReadAll(out), QuietNmea(0) + QuietNmea(1) + QuietNmea(2));
+}
+
+// ---- Output failures --------------------------------------------------------------------
+TEST(ExportOutputFailure, FolderThatDoesNotExist) {
+  for (bool atomic : {false, true}) {
+    SCOPED_TRACE(atomic ? "atomic output" : "direct output");
+    TempDir dir;
+    const std::string in = dir.Path("IN.BIN");
+    QuietFile(3).WriteTo(in);
+    const std::string before = test::ReadAll(in);
+    EXPORTJOB job = JobFor(kFormatText, in, dir.Path("missing-folder") + "/out.log");
+    RecordingProgress progress;
+    ExportResult r = RunExport(job, atomic, &progress);
+    EXPECT_EQ(r.status, ExportStatus::kOutputFailed);
+    EXPECT_NE(r.message.find("missing-folder"), std::string::npos) << r.message;
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"IN.BIN"});
+    EXPECT_EQ(test::ReadAll(in), before);
+    EXPECT_EQ(std::count(progress.calls.begin(), progress.calls.end(), "SetPos(99)"), 0);
+  }
+}
+
+#ifndef _WIN32
+TEST(ExportOutputFailure, FullDisk) {
+  TempDir dir;
+  const std::string in = dir.Path("IN.BIN");
+  QuietFile(3).WriteTo(in);
+  for (int32_t format : {kFormatText, kFormatNmea, kFormatCsv}) {
+    SCOPED_TRACE("format " + std::to_string(format));
+    RecordingProgress progress;
+    ExportResult r = RunExport(JobFor(format, in, "/dev/full"), false, &progress);
+    EXPECT_EQ(r.status, ExportStatus::kOutputFailed);
+    EXPECT_NE(r.message.find("/dev/full"), std::string::npos) << r.message;
+    EXPECT_EQ(std::count(progress.calls.begin(), progress.calls.end(), "SetPos(99)"), 0);
+  }
+}
+#endif
+
+// ---- Exports side by side ---------------------------------------------------------------
+// Echoes at varying depths and strengths, so that the amplitude gate, the running median and
+// the series averages all change from ping to ping.
+LoggedFileBuilder VariedFile(int pings, uint32_t seed) {
+  TIMERSETTINGS h = test::PlainHeader();
+  h.ping_count = 10;
+  LoggedFileBuilder b(h);
+  uint32_t x = seed;
+  auto next = [&x]() {
+    x = x * 1664525u + 1013904223u;
+    return x >> 8;
+  };
+  for (int k = 0; k < pings; ++k) {
+    PingSpec p;
+    p.ping_number = k + 1;
+    p.time_utc = kT0 + static_cast<uint32_t>(k);
+    p.ping_in_series = k % 10 + 1;
+    p.samples = std::vector<uint16_t>(144, 0);
+    const size_t pos = 20 + next() % 100;
+    const uint16_t amp = static_cast<uint16_t>(150 + next() % 850);
+    p.samples[pos - 1] = static_cast<uint16_t>(next() % 100);
+    for (size_t j = pos; j < pos + 6; ++j) p.samples[j] = amp;
+    p.samples[pos + 7] = static_cast<uint16_t>(next() % 1024);
+    p.temperature_c = 4.0f + static_cast<float>(next() % 100) / 10.0f;
+    p.battery_v = 11.0f + static_cast<float>(next() % 200) / 100.0f;
+    p.altitude_m = static_cast<float>(pos) * 0.0075f;
+    b.Ping(p);
+  }
+  return b;
+}
+
+TEST(ExportSideBySide, TwoCsvExportsAtOnceGiveTheSameBytesAsOneAtATime) {
+  TempDir dir;
+  const std::string a = dir.Path("A.BIN");
+  const std::string b = dir.Path("B.BIN");
+  VariedFile(3000, 1).WriteTo(a);
+  VariedFile(3000, 2).WriteTo(b);
+  ASSERT_TRUE(RunExport(JobFor(kFormatCsv, a, dir.Path("a.ref")), false).ok());
+  ASSERT_TRUE(RunExport(JobFor(kFormatCsv, b, dir.Path("b.ref")), false).ok());
+  const std::string ref_a = test::ReadAll(dir.Path("a.ref"));
+  const std::string ref_b = test::ReadAll(dir.Path("b.ref"));
+  ASSERT_NE(ref_a, ref_b);
+  ASSERT_GT(ref_a.size(), 3000u * 60);  // a header and 3000 rows
+
+  for (int round = 0; round < 4; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    const std::string out_a = dir.Path("a" + std::to_string(round) + ".log");
+    const std::string out_b = dir.Path("b" + std::to_string(round) + ".log");
+    const std::string out_a2 = dir.Path("a2_" + std::to_string(round) + ".log");
+    ExportResult ra, rb, ra2;
+    std::thread ta([&] { ra = RunExport(JobFor(kFormatCsv, a, out_a), round % 2 == 0); });
+    std::thread tb([&] { rb = RunExport(JobFor(kFormatCsv, b, out_b), round % 2 == 1); });
+    std::thread ta2([&] { ra2 = RunExport(JobFor(kFormatCsv, a, out_a2), false); });
+    ta.join();
+    tb.join();
+    ta2.join();
+    EXPECT_TRUE(ra.ok()) << ra.message;
+    EXPECT_TRUE(rb.ok()) << rb.message;
+    EXPECT_TRUE(ra2.ok()) << ra2.message;
+    EXPECT_TRUE(test::ReadAll(out_a) == ref_a) << test::FirstDifference(ref_a, test::ReadAll(out_a));
+    EXPECT_TRUE(test::ReadAll(out_b) == ref_b) << test::FirstDifference(ref_b, test::ReadAll(out_b));
+    EXPECT_TRUE(test::ReadAll(out_a2) == ref_a);
+  }
+}
+
+}  // namespace
+}  // namespace zt
