@@ -37,3 +37,33 @@ REG
   # A persistent server: registry edits and the prefix stay live between test programs.
   wineserver -p >/dev/null 2>&1 || true
 }
+
+# A virtual desktop (windows get their frames, screenshots have a fixed size) for GUI runs:
+# HKCU\Software\Wine\Explorer. Wine reads it when its desktop process starts, so on the first
+# call the prefix's server is restarted. Idempotent; size defaults to 1280x900.
+zt_wine_virtual_desktop() {
+  local size=${1:-1280x900}
+  local fresh=""
+  (
+    flock 9
+    if [ "$(cat "$WINEPREFIX/.zt_desktop" 2>/dev/null)" != "$size" ]; then
+      cat > "$WINEPREFIX/zt_desktop.reg" <<REG
+REGEDIT4
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]
+"Default"="$size"
+REG
+      wine regedit /S "$WINEPREFIX/zt_desktop.reg" >/dev/null 2>&1 || true
+      echo "$size" > "$WINEPREFIX/.zt_desktop"
+      exit 10
+    fi
+  ) 9>"$WINEPREFIX.lock" || fresh=yes
+  if [ -n "$fresh" ]; then
+    # Only this prefix's server: its desktop process must start again to see the setting.
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -p >/dev/null 2>&1 || true
+  fi
+}
