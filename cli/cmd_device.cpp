@@ -1,0 +1,163 @@
+// zt615 device: the Device info, Time synchronize and Upload settings exchanges of the
+// control program, from the command line. Each run opens the port, does its exchange and
+// closes the port again.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "device/device_ops.h"
+#include "device/protocol.h"
+#include "platform/file.h"
+#include "platform/serial_port.h"
+#include "platform/time.h"
+#include "shell/ports.h"
+#include "timers/timer_file.h"
+#include "timers/timer_values.h"
+
+namespace zt::cli {
+namespace {
+
+const char kHelp[] =
+    "usage: zt615 device info --port PORT\n"
+    "       zt615 device sync --port PORT\n"
+    "       zt615 device upload --port PORT (--default | --timers TIMERS.DAT)\n"
+    "\n"
+    "Talks to a ZT615 logger on a serial port (115200 baud, 8N1). PORT is a device path on\n"
+    "Linux (/dev/ttyUSB0) and a port name on Windows (COM3); 'zt615 ports' lists them.\n"
+    "\n"
+    "  info     reads the clock, tilt, temperature, battery, SD card and device id and\n"
+    "           prints them as the Device info dialog shows them, then the difference\n"
+    "           between the device clock and this computer's clock\n"
+    "  sync     sets the device clock to this computer's UTC time, as \"Sync\" does, and\n"
+    "           prints the device clock before and after\n"
+    "  upload   after checking for an SD card, uploads the default timer (--default: the\n"
+    "           default settings, as the Default Timer dialog sets them) or the timers of a\n"
+    "           timer file (--timers), as the Upload settings dialog does; 200 ms a frame\n"
+    "\n"
+    "Exit status: 0 done, 1 the port could not be opened or the device did not answer\n"
+    "properly, or the timer file was refused, 2 usage error.\n";
+
+int RunDevice(const std::vector<std::string>& args);
+const Command kCommand{"device", "read, sync or program a logger on a serial port", kHelp,
+                       RunDevice};
+const Registrar kRegistrar(kCommand);
+
+std::unique_ptr<platform::SerialPort> OpenPort(const std::string& port, std::string* why) {
+  int error = 0;
+  std::unique_ptr<platform::SerialPort> p;
+#ifdef _WIN32
+  // "COM3" (any letter case) is port 3, opened by its device path; anything else is a path.
+  long long n = 0;
+  if (port.size() > 3 && (port[0] == 'C' || port[0] == 'c') && (port[1] == 'O' || port[1] == 'o') &&
+      (port[2] == 'M' || port[2] == 'm') && ParseInt(port.substr(3), &n) && n > 0 &&
+      n < 0x7FFFFFFF) {
+    p = OpenComPort(static_cast<uint32_t>(n), &error);
+  } else {
+    p = platform::OpenSerialPort(port, &error);
+  }
+#else
+  p = platform::OpenSerialPort(port, &error);
+#endif
+  if (!p) *why = port + ": " + platform::ErrorText(error);
+  return p;
+}
+
+std::string UtcText(int64_t t) {
+  const platform::CivilTime c = platform::UtcCivil(t);
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d UTC", c.year, c.month, c.day,
+                c.hour, c.minute, c.second);
+  return buf;
+}
+
+int Info(platform::SerialPort* port) {
+  DeviceInfo info;
+  int32_t failed = 0;
+  if (QueryDeviceInfo(port, &info, &failed) < 0) return Fail(kMsgUnableToGetData);
+  const int64_t host = platform::NowUtcSeconds();
+  for (std::string line : DeviceInfoLines(info)) {
+    while (!line.empty() && line.back() == '\n') line.pop_back();
+    std::printf("%s\n", line.c_str());
+  }
+  const long long diff = static_cast<long long>(info.clock) - static_cast<long long>(host);
+  std::printf("Clock difference: %+lld s (device - host)\n", diff);
+  return kExitOk;
+}
+
+int Sync(platform::SerialPort* port) {
+  uint32_t before = 0;
+  if (ZR615_GetData(port, GET_CLOCK, &before) < 0) return Fail(kMsgUnableToGetData);
+  std::printf("Device UTC time: %s\n", UtcText(before).c_str());
+  std::printf("Host UTC time:   %s\n", UtcText(platform::NowUtcSeconds()).c_str());
+  ZR615_SendCommand(port, SET_CLOCK, nullptr);
+  std::printf("%s\n", kMsgTimeSynchronized);
+  std::fflush(stdout);
+  uint32_t after = 0;
+  if (ZR615_GetData(port, GET_CLOCK, &after) < 0) return Fail(kMsgUnableToGetData);
+  std::printf("Device UTC time: %s (after)\n", UtcText(after).c_str());
+  return kExitOk;
+}
+
+int Upload(platform::SerialPort* port, bool use_default, std::vector<TIMERSETTINGS>* timers) {
+  SdCardResult sd{0, 0, 0};
+  if (ZR615_GetData(port, GET_SD_CARD, &sd) < 0) return Fail(kMsgUnableToCommunicate);
+  if (sd.present == 0) return Fail(kMsgInsertSdCard);
+  const bool tty = StderrIsTerminal();
+  auto progress = [tty](int done, int total) {
+    if (tty) {
+      std::fprintf(stderr, "\rUploading: %d of %d frames", done, total);
+      if (done == total) std::fputc('\n', stderr);
+    } else if (done == total) {
+      std::fprintf(stderr, "Uploading: %d of %d frames\n", done, total);
+    }
+  };
+  if (use_default) {
+    // What the Default Timer dialog's "Set" makes of the defaults.
+    TIMERSETTINGS d;
+    ReadTimerForm(FillTimerForm(DefaultTimerSettings(), TimerDialogKind::kDefaultTimer),
+                  TimerDialogKind::kDefaultTimer, &d);
+    UploadDefaultTimer(port, d, progress);
+  } else {
+    std::vector<TIMERSETTINGS*> list;
+    for (TIMERSETTINGS& t : *timers) list.push_back(&t);
+    UploadAddedTimers(port, list.data(), static_cast<int>(list.size()), progress);
+  }
+  std::printf("%s\n", kMsgSettingsUploaded);
+  return kExitOk;
+}
+
+int RunDevice(const std::vector<std::string>& args) {
+  ParsedArgs a = ParseArgs(args, {{"port", true}, {"default", false}, {"timers", true}});
+  if (a.help) return PrintHelp(kCommand);
+  if (!a.error.empty()) return UsageError(kCommand, a.error);
+  if (a.positional.size() != 1) return UsageError(kCommand, "needs one of info, sync, upload");
+  const std::string& what = a.positional[0];
+  if (what != "info" && what != "sync" && what != "upload")
+    return UsageError(kCommand, "unknown action '" + what + "'");
+  if (!a.Has("port") || a.Get("port").empty()) return UsageError(kCommand, "needs --port PORT");
+  const bool upload = what == "upload";
+  if (!upload && (a.Has("default") || a.Has("timers")))
+    return UsageError(kCommand, "--default and --timers go with upload");
+  if (upload && a.Has("default") == a.Has("timers"))
+    return UsageError(kCommand, "upload needs either --default or --timers TIMERS.DAT");
+
+  std::vector<TIMERSETTINGS> timers;
+  if (upload && a.Has("timers")) {
+    std::string why;
+    if (!ReadTimerFile(a.Get("timers"), &timers, &why)) return Fail(a.Get("timers") + ": " + why);
+  }
+
+  std::string why;
+  std::unique_ptr<platform::SerialPort> port = OpenPort(a.Get("port"), &why);
+  if (!port) return Fail(why);
+  if (what == "info") return Info(port.get());
+  if (what == "sync") return Sync(port.get());
+  return Upload(port.get(), a.Has("default"), &timers);
+}
+
+}  // namespace
+}  // namespace zt::cli

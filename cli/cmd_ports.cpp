@@ -1,0 +1,45 @@
+// zt615 ports: the serial ports a logger can be attached to.
+#include <cstdio>
+#include <vector>
+
+#include "cli/cli.h"
+#include "platform/serial_port.h"
+#include "shell/ports.h"
+
+namespace zt::cli {
+namespace {
+
+const char kHelp[] =
+    "usage: zt615 ports\n"
+    "\n"
+    "Lists the serial ports, one a line, in the order the control program lists them:\n"
+    "on Windows the ports the system lists (COM1, COM3, com10 ... by number), on Linux the\n"
+    "devices under /dev/serial/by-id, then /dev/ttyUSB*, /dev/ttyACM* and /dev/ttyS*.\n"
+    "Give one of them to 'zt615 device ... --port PORT'.\n"
+    "\n"
+    "Exit status: 0 (also when there are none), 2 usage error.\n";
+
+int RunPorts(const std::vector<std::string>& args);
+const Command kCommand{"ports", "list the serial ports", kHelp, RunPorts};
+const Registrar kRegistrar(kCommand);
+
+int RunPorts(const std::vector<std::string>& args) {
+  ParsedArgs a = ParseArgs(args, {});
+  if (a.help) return PrintHelp(kCommand);
+  if (!a.error.empty()) return UsageError(kCommand, a.error);
+  if (!a.positional.empty()) return UsageError(kCommand, "takes no arguments");
+#ifdef _WIN32
+  std::vector<PORTENTRY> table(kPortTableSlots);
+  if (EnumerateComPorts(table.data())) {
+    SortPorts(table.data());
+    for (int i = 0; i < CountPorts(table.data()); ++i)
+      std::printf("%s\n", PortNameUtf8(table[static_cast<size_t>(i)]).c_str());
+  }
+#else
+  for (const std::string& p : platform::ListSerialDevices()) std::printf("%s\n", p.c_str());
+#endif
+  return kExitOk;
+}
+
+}  // namespace
+}  // namespace zt::cli

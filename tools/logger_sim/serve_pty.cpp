@@ -1,0 +1,170 @@
+#include "tools/logger_sim/serve_pty.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <deque>
+
+namespace zt::sim {
+namespace {
+
+volatile sig_atomic_t g_stop = 0;
+void OnSignal(int) { g_stop = 1; }
+
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+int64_t MonoMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+void MakeRaw(int fd) {
+  termios tio;
+  if (tcgetattr(fd, &tio) != 0) return;
+  cfmakeraw(&tio);
+  cfsetispeed(&tio, B115200);
+  cfsetospeed(&tio, B115200);
+  tcsetattr(fd, TCSANOW, &tio);
+}
+
+struct Pending {
+  int64_t due_mono_ms;
+  std::string bytes;
+};
+
+}  // namespace
+
+int ServeOnPty(SimLogger* logger, const ServeOptions& options) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+    std::fprintf(stderr, "zt615_logger_sim: cannot create a pseudo-terminal: %s\n",
+                 std::strerror(errno));
+    return 1;
+  }
+  const char* name = ptsname(master);
+  if (!name) {
+    std::fprintf(stderr, "zt615_logger_sim: ptsname: %s\n", std::strerror(errno));
+    return 1;
+  }
+  const std::string device = name;
+  // Holding the terminal side open keeps the line up between clients (no hang-up, no EIO).
+  const int slave = open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (slave < 0) {
+    std::fprintf(stderr, "zt615_logger_sim: %s: %s\n", device.c_str(), std::strerror(errno));
+    return 1;
+  }
+  MakeRaw(slave);
+  MakeRaw(master);
+  fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+
+  if (!options.link.empty()) {
+    struct stat st;
+    if (lstat(options.link.c_str(), &st) == 0) {
+      if (!S_ISLNK(st.st_mode)) {
+        std::fprintf(stderr, "zt615_logger_sim: %s exists and is not a link; not replacing it\n",
+                     options.link.c_str());
+        return 1;
+      }
+      unlink(options.link.c_str());
+    }
+    if (symlink(device.c_str(), options.link.c_str()) != 0) {
+      std::fprintf(stderr, "zt615_logger_sim: cannot link %s: %s\n", options.link.c_str(),
+                   std::strerror(errno));
+      return 1;
+    }
+  }
+
+  struct sigaction sa;
+  std::memset(&sa, 0, sizeof sa);
+  sa.sa_handler = OnSignal;
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGHUP, &sa, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  if (options.link.empty())
+    std::fprintf(stderr, "zt615_logger_sim: a ZT615 answers on %s\n", device.c_str());
+  else
+    std::fprintf(stderr, "zt615_logger_sim: a ZT615 answers on %s (linked at %s)\n",
+                 device.c_str(), options.link.c_str());
+  std::fprintf(stderr, "zt615_logger_sim: try: zt615 device info --port %s\n",
+               options.link.empty() ? device.c_str() : options.link.c_str());
+  std::fflush(stderr);
+
+  std::string line;
+  std::deque<Pending> out;
+  int64_t last_due = 0;
+  while (!g_stop) {
+    int64_t now = MonoMs();
+    int timeout = 100;
+    if (!out.empty()) {
+      const int64_t wait = out.front().due_mono_ms - now;
+      timeout = wait <= 0 ? 0 : wait < 100 ? static_cast<int>(wait) : 100;
+    }
+    pollfd pfd{master, POLLIN, 0};
+    const int r = poll(&pfd, 1, timeout);
+    if (r < 0 && errno != EINTR) break;
+    if (r > 0 && (pfd.revents & POLLIN)) {
+      char buf[512];
+      const ssize_t n = read(master, buf, sizeof buf);
+      for (ssize_t i = 0; i < n; ++i) {
+        const char c = buf[i];
+        if (c == '\n') continue;
+        if (c != '\r') {
+          if (line.size() < 4096) line += c;
+          continue;
+        }
+        std::string log;
+        const std::vector<ReplyPiece> pieces = logger->HandleLine(line, NowMs(), &log);
+        line.clear();
+        std::fprintf(options.log, "%s\n", log.c_str());
+        std::fflush(options.log);
+        int64_t due = MonoMs();
+        if (due < last_due) due = last_due;
+        for (const ReplyPiece& p : pieces) {
+          due += p.after_ms;
+          out.push_back({due, p.bytes});
+        }
+        last_due = due;
+      }
+    }
+    now = MonoMs();
+    while (!out.empty() && out.front().due_mono_ms <= now) {
+      const std::string& b = out.front().bytes;
+      size_t done = 0;
+      while (done < b.size()) {
+        const ssize_t w = write(master, b.data() + done, b.size() - done);
+        if (w < 0) {
+          if (errno == EINTR) continue;
+          if (errno == EAGAIN) {
+            pollfd wp{master, POLLOUT, 0};
+            poll(&wp, 1, 100);
+            if (g_stop) break;
+            continue;
+          }
+          break;
+        }
+        done += static_cast<size_t>(w);
+      }
+      out.pop_front();
+    }
+  }
+  if (!options.link.empty()) unlink(options.link.c_str());
+  close(slave);
+  close(master);
+  return 0;
+}
+
+}  // namespace zt::sim

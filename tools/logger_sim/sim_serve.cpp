@@ -1,0 +1,151 @@
+// zt615_logger_sim serve: a ZT615 on a pseudo-terminal, for `zt615 device`, the control
+// program under Wine, and the tests.
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "cli/cli.h"
+#include "platform/time.h"
+#include "tools/logger_sim/serve_device.h"
+#include "tools/logger_sim/serve_pty.h"
+
+namespace zt::cli {
+namespace {
+
+const char kHelp[] =
+    "usage: zt615_logger_sim serve [--link PATH] [options]\n"
+    "\n"
+    "Opens a pseudo-terminal and answers on it as a ZT615 logger does: the clock, tilt,\n"
+    "temperature, battery, SD card and device id queries; SET_CLOCK, SET_DEFAULT_TIMER,\n"
+    "ADD_TIMER and the two upload preambles are taken without an answer and applied (the\n"
+    "clock follows SET_CLOCK, uploaded timers are kept). Prints the device path to connect\n"
+    "to on stderr and writes one JSON line per frame received (arrival time, code, name,\n"
+    "decoded fields, the reply) to stdout or the log file. Runs until interrupted.\n"
+    "\n"
+    "  --link PATH          also make PATH a symbolic link to the device\n"
+    "  --log FILE           JSON lines to FILE instead of stdout\n"
+    "  --clock-offset S     device clock minus host clock, seconds (default 0)\n"
+    "  --clock T            device clock at start, seconds since 1970 (instead of an offset)\n"
+    "  --tilt-x DEG         tilt X (default 1.5)\n"
+    "  --tilt-y DEG         tilt Y (default -0.8)\n"
+    "  --temperature C      water temperature (default 12.3)\n"
+    "  --battery V          battery voltage (default 11.9)\n"
+    "  --no-sd-card         report no SD card\n"
+    "  --sd-free BYTES      SD card free space, 64-bit (default 7516192768)\n"
+    "  --device-id N        device identification number (default 123456)\n"
+    "  --fault LIST         misbehave on purpose; LIST is KIND[:CODE[:ARG]],... with CODE a\n"
+    "                       query code or 'any' (default any). KIND:\n"
+    "                         no-reply      no answer\n"
+    "                         wrong-magic   the reply starts \"CMNX\"\n"
+    "                         wrong-code    the reply echoes another query's code\n"
+    "                         split         the reply in four writes, ARG ms apart (150)\n"
+    "                         delay         the reply after ARG ms (2500)\n"
+    "                         garbage       bytes before the reply\n"
+    "                         no-cr         the reply without its CR\n"
+    "                         flood         ARG bytes (1000) without a CR instead\n"
+    "                         short         one result word less than the code returns\n"
+    "                       --fault may be given more than once.\n"
+    "\n"
+    "Example: zt615_logger_sim serve --link /tmp/zt615 --fault delay:103:2500\n";
+
+int RunServe(const std::vector<std::string>& args);
+const Command kCommand{"serve", "answer the serial protocol on a pseudo-terminal", kHelp,
+                       RunServe};
+const Registrar kRegistrar(kCommand);
+
+int Usage(const std::string& message) {
+  std::fprintf(stderr, "zt615_logger_sim serve: %s\n\n%s", message.c_str(), kHelp);
+  return kExitUsage;
+}
+
+int RunServe(const std::vector<std::string>& args) {
+  // --fault may repeat; the general parser keeps only the last value of an option.
+  std::vector<sim::Fault> faults;
+  std::vector<std::string> rest;
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string spec;
+    if (args[i] == "--fault") {
+      if (i + 1 >= args.size()) return Usage("option --fault needs a value");
+      spec = args[++i];
+    } else if (args[i].rfind("--fault=", 0) == 0) {
+      spec = args[i].substr(8);
+    } else {
+      rest.push_back(args[i]);
+      continue;
+    }
+    std::string why;
+    if (!sim::ParseFaults(spec, &faults, &why)) return Usage(why);
+  }
+  ParsedArgs a = ParseArgs(rest, {{"link", true},
+                                  {"log", true},
+                                  {"clock-offset", true},
+                                  {"clock", true},
+                                  {"tilt-x", true},
+                                  {"tilt-y", true},
+                                  {"temperature", true},
+                                  {"battery", true},
+                                  {"no-sd-card", false},
+                                  {"sd-free", true},
+                                  {"device-id", true}});
+  if (a.help) return PrintHelp(kCommand);
+  if (!a.error.empty()) return Usage(a.error);
+  if (!a.positional.empty()) return Usage("unexpected argument '" + a.positional[0] + "'");
+
+  sim::LoggerState s;
+  long long v;
+  if (a.Has("clock-offset")) {
+    if (!ParseInt(a.Get("clock-offset"), &v)) return Usage("--clock-offset needs whole seconds");
+    s.clock_offset_s = v;
+  }
+  if (a.Has("clock")) {
+    if (!ParseInt(a.Get("clock"), &v) || v < 0 || v > 0xFFFFFFFFLL)
+      return Usage("--clock needs seconds since 1970 (0 to 4294967295)");
+    s.clock_offset_s = v - platform::NowUtcSeconds();
+  }
+  const struct {
+    const char* name;
+    float* field;
+  } floats[] = {{"tilt-x", &s.tilt_x},
+                {"tilt-y", &s.tilt_y},
+                {"temperature", &s.temperature},
+                {"battery", &s.battery}};
+  for (const auto& f : floats)
+    if (a.Has(f.name) && !ParseFloat(a.Get(f.name), f.field))
+      return Usage(std::string("--") + f.name + " needs a number");
+  if (a.Has("no-sd-card")) s.sd_present = false;
+  if (a.Has("sd-free")) {
+    const std::string t = a.Get("sd-free");
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long u = std::strtoull(t.c_str(), &end, 10);
+    if (t.empty() || t[0] == '-' || *end != '\0' || errno != 0)
+      return Usage("--sd-free needs a byte count");
+    s.sd_free = u;
+  }
+  if (a.Has("device-id")) {
+    if (!ParseInt(a.Get("device-id"), &v) || v < INT32_MIN || v > INT32_MAX)
+      return Usage("--device-id needs a 32-bit number");
+    s.device_id = static_cast<int32_t>(v);
+  }
+
+  sim::ServeOptions o;
+  o.link = a.Get("link");
+  FILE* log = nullptr;
+  if (a.Has("log")) {
+    log = std::fopen(a.Get("log").c_str(), "w");
+    if (!log) {
+      std::perror(a.Get("log").c_str());
+      return kExitFailed;
+    }
+    o.log = log;
+  }
+  sim::SimLogger logger(s, faults);
+  const int rc = sim::ServeOnPty(&logger, o);
+  if (log) std::fclose(log);
+  return rc;
+}
+
+}  // namespace
+}  // namespace zt::cli
