@@ -1,0 +1,93 @@
+// Drives our Windows programs from a test process: starts them, finds their windows, reads
+// and sets control texts, clicks buttons, answers message boxes and file choosers, and
+// takes screenshots. Every wait is bounded; what a failed wait expected is in its message.
+#pragma once
+#ifdef _WIN32
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zt::gui {
+
+// Default bound of every wait. Wine starts a program in about a second; the first start of a
+// prefix takes longer.
+constexpr DWORD kWaitMs = 20000;
+
+// "/work/x/y.exe" -> "Z:\work\x\y.exe" (Wine's drive for the Unix root); others unchanged.
+std::wstring WindowsPath(const std::string& path);
+
+// A program we started, ended by its own handle only.
+class Program {
+ public:
+  Program() = default;
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+  bool Start(const std::wstring& exe, const std::wstring& args = L"");
+  DWORD pid() const { return pid_; }
+  // Waits for the program to end; true and its exit code when it did.
+  bool WaitExit(DWORD ms, DWORD* exit_code = nullptr);
+  bool Running();
+  // Ends it if it still runs.
+  void Kill();
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD pid_ = 0;
+};
+
+// Polls `done` every 20 ms until it holds or `ms` pass.
+bool WaitUntil(const std::function<bool()>& done, DWORD ms = kWaitMs);
+
+std::wstring ClassOf(HWND hwnd);
+std::wstring TextOf(HWND hwnd);  // WM_GETTEXT, bounded
+bool SetTextOf(HWND hwnd, const std::wstring& text);
+std::wstring ItemText(HWND dlg, int id);
+bool SetItemText(HWND dlg, int id, const std::wstring& text);
+
+// Visible top-level windows of a process (pid 0: of any process).
+std::vector<HWND> TopWindows(DWORD pid);
+// "class 'X' title 'Y'" for each, for failure messages.
+std::string Describe(const std::vector<HWND>& windows);
+// The first visible top-level window of `pid` with this class (and title, if not empty).
+HWND WaitWindow(DWORD pid, const std::wstring& cls, const std::wstring& title = L"",
+                DWORD ms = kWaitMs);
+// True when the window's thread has handled everything sent to it so far (bounded).
+bool Responds(HWND hwnd, DWORD ms = kWaitMs);
+
+// Clicks a button by posting BM_CLICK, so that a modal dialog it opens does not block us.
+bool PostClick(HWND dlg, int id);
+// What the close box does.
+bool PostClose(HWND hwnd);
+
+struct MessageBoxSeen {
+  HWND hwnd = nullptr;
+  std::wstring caption;
+  std::wstring text;  // the static with id 0xFFFF
+};
+// A message box (dialog class "#32770" with the static 0xFFFF) of `pid`.
+bool WaitMessageBox(DWORD pid, MessageBoxSeen* box, DWORD ms = kWaitMs);
+// True if `pid` shows a message box now.
+bool MessageBoxShown(DWORD pid);
+// Presses its OK (or only) button and waits until it is gone.
+bool CloseMessageBox(const MessageBoxSeen& box, DWORD ms = kWaitMs);
+
+// The common file dialog of `pid`: its name field is the ComboBoxEx 1148.
+HWND WaitFileDialog(DWORD pid, DWORD ms = kWaitMs);
+// Types a path into the name field and presses Open/Save; waits until the dialog is gone.
+bool FileDialogChoose(HWND dialog, const std::wstring& path, DWORD ms = kWaitMs);
+bool FileDialogCancel(HWND dialog, DWORD ms = kWaitMs);
+
+// Saves the window as it is on the screen (PrintWindow of another process gives black) to
+// a 24-bit .bmp file.
+bool SaveScreenshot(HWND hwnd, const std::wstring& bmp_path);
+
+// A control's rectangle in its parent's client coordinates.
+RECT ChildRect(HWND parent, HWND child);
+
+std::string Narrow(const std::wstring& w);
+
+}  // namespace zt::gui
+#endif
