@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Saves a PNG of each of our windows for review: scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]
+# BUILD_DIR is a Windows build tree (default build/windows); OUT_DIR defaults to
+# BUILD_DIR/screenshots. Runs headless (Xvfb) unless DISPLAY is set.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build/windows}" && pwd)
+out=${2:-$build/screenshots}
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+export TZ=${TZ:-UTC}
+export ZT_WINEPREFIX=${ZT_WINEPREFIX:-$build/wineprefix-gui}
+export ZT_SCREENSHOT_DIR=$out
+shot_tests=(
+  "$build/tests/gui/zt_link_utility_gui_test.exe:LinkWindow.Screenshots"
+)
+for entry in "${shot_tests[@]}"; do
+  exe=${entry%%:*}
+  filter=${entry#*:}
+  if [ ! -x "$exe" ]; then
+    echo "screenshots.sh: $exe is not built (build the Windows tree first)" >&2
+    exit 1
+  fi
+  "$root/scripts/gui-run.sh" "$exe" --gtest_filter="$filter" --gtest_also_run_disabled_tests
+done
+shopt -s nullglob
+for bmp in "$out"/*.bmp; do
+  convert "$bmp" "${bmp%.bmp}.png"
+  rm -f "$bmp"
+  echo "${bmp%.bmp}.png"
+done
