@@ -33,11 +33,31 @@ struct Zone {
   const char* t0_minute;    // local "YYYYMMDD HH:MM:" of kT0's minute (kT0 is at second 30)
   const char* summer;       // local kSummer, daylight saving applied where the zone has it
   const char* new_years_eve;
+  const char* switches[6];  // local times of kSwitchTimes
 };
+
+// Around the US daylight-saving switches of 2026 and at the largest times a file can hold.
+constexpr uint32_t kSwitchTimes[6] = {
+    1772953199,  // 2026-03-08 06:59:59 UTC, one second before New York springs forward
+    1772953200,  // 2026-03-08 07:00:00 UTC
+    1793512799,  // 2026-11-01 05:59:59 UTC, one second before New York falls back
+    1793512800,  // 2026-11-01 06:00:00 UTC
+    0x80000000u,  // 2038-01-19 03:14:08 UTC
+    0xFFFFFFFFu,  // 2106-02-07 06:28:15 UTC
+};
+const char* const kSwitchUtc[6] = {"20260308 06:59:59", "20260308 07:00:00", "20261101 05:59:59",
+                                   "20261101 06:00:00", "20380119 03:14:08", "21060207 06:28:15"};
+
 const Zone kZones[] = {
-    {"UTC", "00,00", "20260115 10:20:", "20260704 16:00:00", "20261231 20:00:00"},
-    {"Asia/Kolkata", "05,30", "20260115 15:50:", "20260704 21:30:00", "20270101 01:30:00"},
-    {"America/New_York", "-5,00", "20260115 05:20:", "20260704 12:00:00", "20261231 15:00:00"},
+    {"UTC", "00,00", "20260115 10:20:", "20260704 16:00:00", "20261231 20:00:00",
+     {"20260308 06:59:59", "20260308 07:00:00", "20261101 05:59:59", "20261101 06:00:00",
+      "20380119 03:14:08", "21060207 06:28:15"}},
+    {"Asia/Kolkata", "05,30", "20260115 15:50:", "20260704 21:30:00", "20270101 01:30:00",
+     {"20260308 12:29:59", "20260308 12:30:00", "20261101 11:29:59", "20261101 11:30:00",
+      "20380119 08:44:08", "21060207 11:58:15"}},
+    {"America/New_York", "-5,00", "20260115 05:20:", "20260704 12:00:00", "20261231 15:00:00",
+     {"20260308 01:59:59", "20260308 03:00:00", "20261101 01:59:59", "20261101 01:00:00",
+      "20380118 22:14:08", "21060207 01:28:15"}},
 };
 
 class ExportFormats : public ::testing::Test {
@@ -411,6 +431,138 @@ TEST_F(ExportFormats, TextTimesAreLocalThenUtc) {
   const size_t second = actual.find(eve);
   EXPECT_NE(second, std::string::npos) << eve;
   EXPECT_LT(first, second);
+}
+
+TEST_F(ExportFormats, LocalTimeFollowsDaylightSavingSwitchesAndTimesBeyond2038) {
+  LoggedFileBuilder b(test::PlainHeader());
+  for (int k = 0; k < 6; ++k) {
+    PingSpec p = Ping0();
+    p.ping_number = k + 1;
+    p.time_utc = kSwitchTimes[k];
+    p.time_fraction = 0;
+    b.Ping(p);
+  }
+  const std::string in = dir_.Path("SWITCH.BIN");
+  b.WriteTo(in);
+  const std::string csv = Export(JobFor(test::PlainHeader(), kFormatCsv, in, dir_.Path("s.csv")));
+  std::string expected = kCsvHeader80;
+  for (int k = 0; k < 6; ++k)
+    expected += " " + std::string(zone_->switches[k]) + ".000,      " + std::to_string(k + 1) +
+                ",  1250.0,  12.50, 12346,  97,   472.1,   472.1,   472.1,\r\n";
+  ExpectSameBytes(expected, csv);
+
+  const std::string text = Export(JobFor(test::PlainHeader(), kFormatText, in, dir_.Path("s.log")));
+  size_t from = 0;
+  for (int k = 0; k < 6; ++k) {
+    SCOPED_TRACE("ping " + std::to_string(k));
+    const std::string times = "#TimeLocal " + std::string(zone_->switches[k]) +
+                              ".00\r\n#TimeUTC   " + kSwitchUtc[k] + ".00\r\n";
+    const size_t at = text.find(times, from);
+    EXPECT_NE(at, std::string::npos) << times;
+    if (at != std::string::npos) from = at + 1;
+  }
+
+  const std::string nmea = Export(JobFor(test::PlainHeader(), kFormatNmea, in, dir_.Path("s.nmea")));
+  EXPECT_NE(nmea.find(Nmea("SDZDA,062815.00,07,02,2106," + Zda())), std::string::npos) << nmea;
+  EXPECT_NE(nmea.find(Nmea("SDZDA,031408.00,19,01,2038," + Zda())), std::string::npos) << nmea;
+}
+
+// Fields that the header and the footer both hold are each taken from the one the format
+// names: the ping number and sample count from the footer, the series position from the
+// header. Unusual values keep their printf field widths and signs.
+TEST_F(ExportFormats, FooterAndHeaderFieldsAndUnusualValuesInTheTextBlock) {
+  TIMERSETTINGS h = test::PlainHeader();
+  h.device_id = 7;
+  h.range_mm = 100000;
+  h.period_s = 0.2f;
+  h.ping_count = 10;
+  h.interval_s = 0;
+  h.offset_m = -0.125f;
+  h.deadzone_m = 0.0f;
+  h.tx_length_us = 1000;
+  h.gain_db = -3.5f;
+  h.tvg_slope = 0.0f;
+  h.sound_speed = 1450.5f;
+  LoggedFileBuilder b(h);
+  PingSpec p;
+  p.ping_number = 5;
+  p.footer_ping_number = 77;
+  p.sample_count = 3;
+  p.footer_sample_count = 999;
+  p.time_utc = kT0 + 5;
+  p.time_fraction = 655;  // 9.99 ms, 0.999 hundredths: both truncated
+  p.ping_in_series = 12;
+  p.samples = {0, 65535, 1023};
+  p.temperature_c = -1.5f;
+  p.battery_v = 0.0004f;
+  p.altitude_m = 123.456f;
+  p.pitch_deg = -0.04f;
+  p.roll_deg = 45.67f;
+  b.Ping(p);
+  const std::string in = dir_.Path("ODD.BIN");
+  b.WriteTo(in);
+
+  const std::string text = Export(JobFor(h, kFormatText, in, dir_.Path("odd.log")));
+  const std::string expected =
+      "#DeviceID 000007 ZT615 USB/SDCard + Alfat Type\r\n"
+      "#TimeLocal " + Local(5) + ".00\r\n"
+      "#TimeUTC   20260115 10:20:35.00\r\n"
+      "#Ping   77\r\n"
+      "#Ping num in series  12\r\n"
+      "#Altitude,m    0.000\r\n"
+      "#Temperature,\xB0" "C -1.50\r\n"
+      "#NSamples 999\r\n"
+      "#Resolution,m  0.0073\r\n"
+      "#SoundSpeed,mps 1450.50\r\n"
+      "#---------------Parameters---------------\r\n"
+      "#Tx_Frequency,Hz 450000\r\n"
+      "#Range,m  100.0\r\n"
+      "#Pulse period,sec  0.20\r\n"
+      "#Pulses in series,num  10\r\n"
+      "#Interval between series,sec  0\r\n"
+      "#Threshold,%   10\r\n"
+      "#Offset,m  -0.125\r\n"
+      "#Deadzone,m  0.000\r\n"
+      "#PulseLength,uks 1000\r\n"
+      "#TVG_Gain,dB  -3.500\r\n"
+      "#TVG_Slope,dB/km   0.0\r\n"
+      "#TVG_Mode  1\r\n"
+      "#OutputMode    2\r\n"
+      "#Pitch,deg -0.040  \r\n"
+      "#Roll,deg 45.670  \r\n"
+      "\r\n" +
+      Nmea("SDZDA,102035.00,15,01,2026," + Zda()) +
+      Nmea("SDXDR,A,-0.0,D,PTCH,A,45.7,D,ROLL") +
+      Nmea("SDDBT,405.039,f,123.456,M,67.507,F") +
+      "\r\n##DataStart\r\n0\r\n65535\r\n1023\r\n##DataEnd\r\n\r\n";
+  ExpectSameBytes(expected, text);
+
+  const std::string csv = Export(JobFor(h, kFormatCsv, in, dir_.Path("odd.csv")));
+  ExpectSameBytes(std::string(kCsvHeader80) + " " + Local(5) +
+                      ".009,     77,123456.0,  -1.50,     0,   0,     0.0,     0.0,     0.0,\r\n",
+                  csv);
+}
+
+TEST_F(ExportFormats, PingZeroWithoutSamplesPrintsNoSampleLines) {
+  LoggedFileBuilder b(test::PlainHeader());
+  PingSpec p = Ping0();
+  p.sample_count = 0;
+  b.Ping(p);
+  PingSpec q = Ping0();
+  q.ping_number = 102;
+  b.Ping(q);
+  const std::string in = dir_.Path("NOSAMPLES.BIN");
+  b.WriteTo(in);
+  const std::string text = Export(JobFor(test::PlainHeader(), kFormatText, in, dir_.Path("n.log")));
+  EXPECT_NE(text.find("#Ping   101\r\n#Ping num in series  1\r\n#Altitude,m    0.000\r\n"
+                      "#Temperature,\xB0" "C 12.50\r\n#NSamples 0\r\n"),
+            std::string::npos);
+  // both pings: no samples between the markers, no bottom in no samples
+  const std::string empty_data = "\r\n##DataStart\r\n##DataEnd\r\n\r\n";
+  const size_t first = text.find(empty_data);
+  ASSERT_NE(first, std::string::npos);
+  EXPECT_NE(text.find(empty_data, first + 1), std::string::npos);
+  EXPECT_EQ(text.find("#Altitude,m    0.472"), std::string::npos);
 }
 
 // ---- Overrides and offset ---------------------------------------------------------------
