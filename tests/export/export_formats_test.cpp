@@ -58,6 +58,18 @@ const Zone kZones[] = {
     {"America/New_York", "-5,00", "20260115 05:20:", "20260704 12:00:00", "20261231 15:00:00",
      {"20260308 01:59:59", "20260308 03:00:00", "20261101 01:59:59", "20261101 01:00:00",
       "20380118 22:14:08", "21060207 01:28:15"}},
+    // Quarter-hour zone without daylight saving: bias -345.
+    {"Asia/Kathmandu", "05,45", "20260115 16:05:", "20260704 21:45:00", "20270101 01:45:00",
+     {"20260308 12:44:59", "20260308 12:45:00", "20261101 11:44:59", "20261101 11:45:00",
+      "20380119 08:59:08", "21060207 12:13:15"}},
+    // Half-hour zone west of Greenwich with daylight saving: bias 210, zone hours -3.
+    {"America/St_Johns", "-3,30", "20260115 06:50:", "20260704 13:30:00", "20261231 16:30:00",
+     {"20260308 04:29:59", "20260308 04:30:00", "20261101 02:29:59", "20261101 02:30:00",
+      "20380118 23:44:08", "21060207 02:58:15"}},
+    // Southern hemisphere: daylight saving in January, standard time (bias -570) in July.
+    {"Australia/Adelaide", "09,30", "20260115 20:50:", "20260705 01:30:00", "20270101 06:30:00",
+     {"20260308 17:29:59", "20260308 17:30:00", "20261101 16:29:59", "20261101 16:30:00",
+      "20380119 13:44:08", "21060207 16:58:15"}},
 };
 
 class ExportFormats : public ::testing::Test {
@@ -66,7 +78,7 @@ class ExportFormats : public ::testing::Test {
     const char* tz = std::getenv("TZ");
     for (const Zone& z : kZones)
       if (tz && std::strcmp(tz, z.tz) == 0) zone_ = &z;
-    if (!zone_) GTEST_SKIP() << "runs only with TZ set to UTC, Asia/Kolkata or America/New_York";
+    if (!zone_) GTEST_SKIP() << "runs only with TZ set to one of the zones of kZones";
   }
 
   // Local time of kT0 + k seconds (k < 30), "YYYYMMDD HH:MM:SS".
@@ -106,7 +118,8 @@ TEST(NmeaChecksumHelper, MatchesChecksumsWorkedOutByHand) {
 // Ping 0 holds 40 samples (N0 = 40): an echo opens at 30 (29 = 90, 30 = 110) and falls
 // below the level at 34, so range = 0.0075 x 29 + 0.0075 x 12.3 / 20 = 0.2221125 m and the
 // altitude is 0.4721125 m; the peak window 34..37 holds 1000: 97 %.
-// Ping 1 holds all 144 samples, all 5: no bottom. Only 40 are printed.
+// Ping 1 holds all 144 samples, 5 up to sample 40 and an echo at 60: N0 bounds the scan, so
+// no bottom. Only 40 samples are printed.
 // Ping 2 holds 20 samples, so its footer starts where sample 20 would be: samples 20..39
 // of the scan are the footer's bytes read as 16-bit words.
 const std::vector<uint16_t> kPing0Samples = {1023, 800, 400, 30,  30,  30,  30,  30,  30, 30,
@@ -143,6 +156,11 @@ LoggedFileBuilder ThreePingFile() {
   p1.time_fraction = 0x4000;
   p1.ping_in_series = 2;
   p1.samples = std::vector<uint16_t>(144, 5);
+  // An echo beyond sample 40: found only by a scan that wrongly uses this ping's own count.
+  p1.samples[59] = 90;
+  for (size_t j = 60; j <= 66; ++j) p1.samples[j] = 500;
+  p1.samples[67] = 0;
+  p1.samples[68] = 1000;
   p1.temperature_c = 12.25f;
   p1.battery_v = 3.0f;
   p1.altitude_m = 1.5f;
