@@ -73,10 +73,11 @@ class Wine:
         self._prepare()
 
     def _bash(self, script, timeout=180):
+        # No pipes: a wineserver started here lives on and would hold them open.
         return subprocess.run(
             ["bash", "-c", 'source "%s/scripts/wine-env.sh"; %s' % (REPO, script)],
-            env=self.env, timeout=timeout, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-            text=True)
+            env=self.env, timeout=timeout, stdin=subprocess.DEVNULL,
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def _prepare(self):
         self._bash("zt_wine_prefix_ready")
@@ -93,7 +94,7 @@ class Wine:
             self._bash('wine regedit /S "%s"; wineserver -k; wineserver -w' % reg)
             with open(stamp, "w") as f:
                 f.write(want)
-        self._bash("wineserver -p")
+        self._bash("wineserver -p >/dev/null 2>&1")
 
     def run(self, argv, env=None, timeout=120):
         e = dict(self.env)
