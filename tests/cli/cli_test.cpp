@@ -271,6 +271,57 @@ TEST(CliExport, UnwritableOutputExitsOneNamingIt) {
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"IN.BIN"});
 }
 
+TEST(CliExport, ExportingAFileOntoItselfIsRefusedAndKeepsTheInput) {
+  TempDir dir;
+  const std::string in = dir.Path("IN.BIN");
+  GoodFile().WriteTo(in);
+  const std::string before = test::ReadAll(in);
+  for (const std::string& out : {in, dir.path() + "/./IN.BIN"}) {
+    SCOPED_TRACE(out);
+    Ran r = Zt615({"export", in, out, "--quiet"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(Lines(r.err), 1u) << r.err;
+    EXPECT_EQ(test::ReadAll(in), before);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"IN.BIN"});
+  }
+}
+
+TEST(CliExport, OutputThatIsAFolderExitsOneAndLeavesNoTemporaryFile) {
+  TempDir dir;
+  const std::string in = dir.Path("IN.BIN");
+  GoodFile().WriteTo(in);
+  const std::string folder = dir.Path("OUT.LOG");
+  std::filesystem::create_directory(std::filesystem::u8path(folder));
+  Ran r = Zt615({"export", in, folder, "--quiet"});
+  EXPECT_EQ(r.status, 1);
+  ExpectOneLineNaming(r.err, "OUT.LOG");
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"IN.BIN", "OUT.LOG"}));
+  EXPECT_TRUE(std::filesystem::is_directory(std::filesystem::u8path(folder)));
+}
+
+TEST(CliExport, InputThatIsAFolderExitsOne) {
+  TempDir dir;
+  const std::string folder = dir.Path("FOLDER.BIN");
+  std::filesystem::create_directory(std::filesystem::u8path(folder));
+  Ran r = Zt615({"export", folder, dir.Path("OUT.LOG"), "--quiet"});
+  EXPECT_EQ(r.status, 1);
+  ExpectOneLineNaming(r.err, "FOLDER.BIN");
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"FOLDER.BIN"});
+}
+
+TEST(CliExport, PathsWithSpacesAndNonAsciiCharacters) {
+  TempDir dir;
+  const std::string in = dir.Path("Mess\xC3\xB8y fjord \xE2\x80\x94 day 1.BIN");
+  GoodFile().WriteTo(in);
+  const std::string out = dir.Path("r\xC3\xA9sultat final.csv");
+  Ran r = Zt615({"export", in, out, "--format", "csv", "--quiet"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  TempDir engine;
+  const std::string ref_in = engine.Path("IN.BIN");
+  GoodFile().WriteTo(ref_in);
+  EXPECT_EQ(test::ReadAll(out), EngineExport(ref_in, engine.Path("ref.csv"), kFormatCsv));
+}
+
 // ---- Usage errors: exit 2 with the usage text --------------------------------------------
 TEST(CliUsage, BadOptionsAndMissingArgumentsExitTwoWithUsage) {
   struct Case {

@@ -67,6 +67,14 @@ for tz in UTC Asia/Kolkata America/New_York; do
   run_pair "$tz" B.BIN csv --threshold 20 --sound-speed 1480 --deadzone 0.05 --amplitude-over 50
 done
 
+# Quarter- and half-hour zones and a southern-hemisphere zone, on the file that crosses
+# midnight local time in some of them.
+for tz in Asia/Kathmandu America/St_Johns Australia/Adelaide; do
+  for fmt in text nmea csv; do
+    run_pair "$tz" B.BIN "$fmt"
+  done
+done
+
 # The zone really reached both programs: the ZDA zone fields of the last run's zone.
 run_pair America/New_York B.BIN nmea
 if ! grep -q ',-5,00\*' windows.log; then
