@@ -332,6 +332,45 @@ TEST(ExportOutputFailure, FullDisk) {
 }
 #endif
 
+// ---- Large outputs ----------------------------------------------------------------------
+// Outputs of several megabytes, written through whatever buffering the exporter uses: every
+// ping's block is there, whole and in order.
+std::string TwoDigits(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
+
+TEST(ExportLargeOutput, EveryPingBlockIsWrittenInOrder) {
+  constexpr int kPings = 30000;  // 10:20:30 + 30000 s = 18:40:30, the same day
+  TempDir dir;
+  const std::string in = dir.Path("BIG.BIN");
+  QuietFile(kPings).WriteTo(in);
+  std::string nmea, csv =
+      " Date Time,Ping,Altitude [mm],Temperature [Celsius],Battery[mV],Amplitude Raw[%FS],"
+      " Ampl>80%, Median15, Average Value, NSeries, Interval\r\n";
+  for (int k = 0; k < kPings; ++k) {
+    const int s = 10 * 3600 + 20 * 60 + 30 + k;
+    const std::string hms = TwoDigits(s / 3600) + TwoDigits(s / 60 % 60) + TwoDigits(s % 60);
+    nmea += Nmea("SDZDA," + hms + ".00,15,01,2026,00,00") +
+            Nmea("SDXDR,A,0.0,D,PTCH,A,0.0,D,ROLL") + Nmea("SDDBT,0.000,f,0.000,M,0.000,F");
+    std::string number = std::to_string(k + 1);
+    number.insert(0, 7 - number.size(), ' ');
+    csv += " 20260115 " + TwoDigits(s / 3600) + ":" + TwoDigits(s / 60 % 60) + ":" +
+           TwoDigits(s % 60) + ".000," + number +
+           ",     0.0,   8.00, 12000,   0,     0.0,     0.0,     0.0," +
+           (k % 3 == 2 ? "     0.0 N:3 Interval:  2.0\r\n" : "\r\n");
+  }
+  ASSERT_GT(nmea.size(), 3u << 20);
+  for (bool atomic : {false, true}) {
+    SCOPED_TRACE(atomic ? "atomic output" : "direct output");
+    const std::string out_nmea = dir.Path(atomic ? "a.nmea" : "d.nmea");
+    ASSERT_TRUE(RunExport(JobFor(kFormatNmea, in, out_nmea), atomic).ok());
+    const std::string got_nmea = test::ReadAll(out_nmea);
+    EXPECT_TRUE(got_nmea == nmea) << test::FirstDifference(nmea, got_nmea);
+    const std::string out_csv = dir.Path(atomic ? "a.csv" : "d.csv");
+    ASSERT_TRUE(RunExport(JobFor(kFormatCsv, in, out_csv), atomic).ok());
+    const std::string got_csv = test::ReadAll(out_csv);
+    EXPECT_TRUE(got_csv == csv) << test::FirstDifference(csv, got_csv);
+  }
+}
+
 // ---- Exports side by side ---------------------------------------------------------------
 // Echoes at varying depths and strengths, so that the amplitude gate, the running median and
 // the series averages all change from ping to ping.

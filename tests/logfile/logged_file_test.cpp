@@ -2,6 +2,7 @@
 // validity test, the ping index and the refusals of unreadable files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -142,6 +143,37 @@ struct FractionCase {
   int hundredths;
 };
 
+TEST(ReadPing, ShortReadReturnsTheBytesReadAndLeavesTheRestOfTheBuffer) {
+  TempDir dir;
+  LoggedFileBuilder b(HeaderWithRange(1000));
+  for (int k = 0; k < 3; ++k) b.Ping(NumberedPing(k + 1, kT0 + k));
+  b.Trailing(100, '\x11');
+  platform::File f;
+  WriteAndOpen(b, dir, "cut.BIN", &f);
+  std::vector<uint8_t> rec(416, 0xEE);
+  EXPECT_EQ(ReadPing(f, rec.data(), 3), 100);
+  EXPECT_EQ(rec[0], 0x11);
+  EXPECT_EQ(rec[99], 0x11);
+  EXPECT_EQ(rec[100], 0xEE);
+  EXPECT_EQ(rec[415], 0xEE);
+  std::vector<uint8_t> beyond(416, 0xEE);
+  EXPECT_EQ(ReadPing(f, beyond.data(), 4), 0);
+  EXPECT_EQ(beyond[0], 0xEE);
+}
+
+TEST(ReadPing, ReadFileHeaderOfAShortFileReturnsTheBytesRead) {
+  TempDir dir;
+  LoggedFileBuilder b(HeaderWithRange(1000));
+  b.bytes().resize(100);
+  platform::File f;
+  WriteAndOpen(b, dir, "short.BIN", &f);
+  uint8_t hdr[128];
+  std::fill(hdr, hdr + 128, 0xEE);
+  EXPECT_EQ(ReadFileHeader(f, hdr), 100);
+  EXPECT_EQ(hdr[0], 128);
+  EXPECT_EQ(hdr[100], 0xEE);
+}
+
 TEST(TimeFraction, MillisecondsAndHundredthsAreTruncated) {
   const FractionCase cases[] = {
       {0, 0, 0},         {32768, 500, 50}, {65535, 999, 99},
@@ -161,6 +193,15 @@ TEST(IsLoggedFile, WellFormedFileIsALoggedFile) {
   b.Ping(NumberedPing(1, kT0));
   platform::File f;
   WriteAndOpen(b, dir, "good.BIN", &f);
+  EXPECT_TRUE(IsLoggedFile(f));
+}
+
+TEST(IsLoggedFile, RangeIsNotPartOfTheTest) {
+  TempDir dir;
+  LoggedFileBuilder b(HeaderWithRange(2500), 144);
+  b.Ping(NumberedPing(1, kT0));
+  platform::File f;
+  WriteAndOpen(b, dir, "r2500.BIN", &f);
   EXPECT_TRUE(IsLoggedFile(f));
 }
 
