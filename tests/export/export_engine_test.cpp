@@ -98,8 +98,10 @@ TEST(ExportProgressMessages, RangeStepStepsAndFinalPositionForEachPingCount) {
     int steps;  // StepIt calls: one each time the whole percentage changes, from 2 %
   };
   // 1 ping: none. 2: at 50 %. 3: at 33 and 66 %. 7: 14, 28, 42, 57, 71, 85 %.
-  // 100 and 200 pings: 2 .. 99 %, 98 steps.
-  const Case cases[] = {{0, 0}, {1, 0}, {2, 1}, {3, 2}, {7, 6}, {100, 98}, {200, 98}};
+  // 40 pings: 2, 5, 7, 10 ... 97 %, one step per change even when it jumps by more than 1.
+  // 50 pings: 2, 4 ... 98 %. 100 and 200 pings: 2 .. 99 %, 98 steps.
+  const Case cases[] = {{0, 0},   {1, 0},   {2, 1},    {3, 2},   {7, 6},
+                        {40, 39}, {50, 49}, {100, 98}, {200, 98}};
   TempDir dir;
   for (const Case& c : cases) {
     for (int32_t format : {kFormatText, kFormatNmea, kFormatCsv}) {
@@ -331,6 +333,20 @@ TEST(ExportOutputFailure, FullDisk) {
   }
 }
 #endif
+
+TEST(ExportPaths, NonAsciiPathsAreReadAndWritten) {
+  TempDir dir;
+  const std::string in = dir.Path("M\xC3\xB8y fjord \xE2\x80\x94 1.BIN");
+  QuietFile(2).WriteTo(in);
+  for (bool atomic : {false, true}) {
+    SCOPED_TRACE(atomic ? "atomic output" : "direct output");
+    const std::string out = dir.Path(atomic ? "r\xC3\xA9sultat 1.log" : "r\xC3\xA9sultat 2.log");
+    ExportResult r = RunExport(JobFor(kFormatNmea, in, out), atomic);
+    EXPECT_TRUE(r.ok()) << r.message;
+    EXPECT_EQ(test::ReadAll(out), QuietNmea(0) + QuietNmea(1));
+  }
+  EXPECT_EQ(dir.Entries().size(), 3u);
+}
 
 // ---- Large outputs ----------------------------------------------------------------------
 // Outputs of several megabytes, written through whatever buffering the exporter uses: every
