@@ -274,6 +274,8 @@ def main():
             print("== " + t.__name__)
             t(r)
     finally:
+        if r.wine:
+            r.wine.close()
         if not wine_build:
             shutil.rmtree(r.work, ignore_errors=True)
     print("%d failure(s)" % len(FAILURES))

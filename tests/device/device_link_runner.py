@@ -28,7 +28,7 @@ def main():
     work = (os.path.join(wine_build, "serial-links") if wine_build
             else sim_harness.workdir("link"))
     os.makedirs(work, exist_ok=True)
-    good = faulty = None
+    good = faulty = wine = None
     try:
         good = sim_harness.Sim(sim, work, "good", GOOD_ARGS)
         faulty = sim_harness.Sim(sim, work, "faulty", FAULTS)
@@ -49,6 +49,8 @@ def main():
             return 1
         return r.returncode
     finally:
+        if wine:
+            wine.close()
         for s in (good, faulty):
             if s:
                 s.stop()

@@ -101,8 +101,18 @@ class Wine:
         if env:
             # Wine passes the Unix environment on to Windows programs.
             e.update(env)
-        return subprocess.run(["wine"] + list(argv), env=e, timeout=timeout,
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        # Output through files, not pipes: Wine's helper processes outlive the program and
+        # would keep a pipe open.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            p = subprocess.run(["wine"] + list(argv), env=e, timeout=timeout,
+                               stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(p.args, p.returncode, out.read(), err.read())
+
+    def close(self):
+        """Stops the Wine server of this prefix (and with it its helper processes)."""
+        self._bash("wineserver -k", timeout=60)
 
 
 def workdir(tag):
