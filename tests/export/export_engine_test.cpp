@@ -65,9 +65,13 @@ LoggedFileBuilder QuietFile(int pings) {
   return b;
 }
 
-// The NMEA block of QuietPing(k) (k < 30, TZ=UTC).
+std::string TwoDigits(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
+
+// The NMEA block of QuietPing(k) (k up to 13 hours, the same day; TZ=UTC).
 std::string QuietNmea(int k) {
-  return Nmea("SDZDA,1020" + std::to_string(30 + k) + ".00,15,01,2026,00,00") +
+  const int s = 10 * 3600 + 20 * 60 + 30 + k;
+  const std::string hms = TwoDigits(s / 3600) + TwoDigits(s / 60 % 60) + TwoDigits(s % 60);
+  return Nmea("SDZDA," + hms + ".00,15,01,2026,00,00") +
          Nmea("SDXDR,A,0.0,D,PTCH,A,0.0,D,ROLL") + Nmea("SDDBT,0.000,f,0.000,M,0.000,F");
 }
 
@@ -351,7 +355,6 @@ TEST(ExportPaths, NonAsciiPathsAreReadAndWritten) {
 // ---- Large outputs ----------------------------------------------------------------------
 // Outputs of several megabytes, written through whatever buffering the exporter uses: every
 // ping's block is there, whole and in order.
-std::string TwoDigits(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
 
 TEST(ExportLargeOutput, EveryPingBlockIsWrittenInOrder) {
   constexpr int kPings = 30000;  // 10:20:30 + 30000 s = 18:40:30, the same day
@@ -364,8 +367,7 @@ TEST(ExportLargeOutput, EveryPingBlockIsWrittenInOrder) {
   for (int k = 0; k < kPings; ++k) {
     const int s = 10 * 3600 + 20 * 60 + 30 + k;
     const std::string hms = TwoDigits(s / 3600) + TwoDigits(s / 60 % 60) + TwoDigits(s % 60);
-    nmea += Nmea("SDZDA," + hms + ".00,15,01,2026,00,00") +
-            Nmea("SDXDR,A,0.0,D,PTCH,A,0.0,D,ROLL") + Nmea("SDDBT,0.000,f,0.000,M,0.000,F");
+    nmea += QuietNmea(k);
     std::string number = std::to_string(k + 1);
     number.insert(0, 7 - number.size(), ' ');
     csv += " 20260115 " + TwoDigits(s / 3600) + ":" + TwoDigits(s / 60 % 60) + ":" +
@@ -385,6 +387,27 @@ TEST(ExportLargeOutput, EveryPingBlockIsWrittenInOrder) {
     const std::string got_csv = test::ReadAll(out_csv);
     EXPECT_TRUE(got_csv == csv) << test::FirstDifference(csv, got_csv);
   }
+}
+
+TEST(ExportLargeOutput, CorruptPingFarIntoALargeFileKeepsEveryPingBeforeIt) {
+  constexpr int kPings = 20000;
+  constexpr int kBad = 17003;
+  TempDir dir;
+  LoggedFileBuilder b = QuietFile(kPings);
+  test::PutI32(b.bytes(), 128 + static_cast<size_t>(kBad) * 416 + 12, 145);
+  const std::string in = dir.Path("BIG.BIN");
+  b.WriteTo(in);
+  std::string before;
+  for (int k = 0; k < kBad; ++k) before += QuietNmea(k);
+  const std::string out = dir.Path("big.nmea");
+  ExportResult r = RunExport(JobFor(kFormatNmea, in, out), false);
+  EXPECT_EQ(r.status, ExportStatus::kCorruptPing);
+  EXPECT_NE(r.message.find("ping 17003"), std::string::npos) << r.message;
+  const std::string got = test::ReadAll(out);
+  EXPECT_TRUE(got == before) << test::FirstDifference(before, got);
+  ExportResult atomic = RunExport(JobFor(kFormatCsv, in, dir.Path("big.csv")), true);
+  EXPECT_EQ(atomic.status, ExportStatus::kCorruptPing);
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"BIG.BIN", "big.nmea"}));
 }
 
 // ---- Exports side by side ---------------------------------------------------------------
