@@ -377,6 +377,28 @@ TEST(Refused, File2RecordWhoseSampleCountDoesNotMatchItsRange) {
   }
 }
 
+TEST(Refused, TruncatedFile1NeverCrashesNorLeavesAPartialLinkedFile) {
+  // File 1 of two pings cut anywhere: either it still holds whole pings and those are
+  // linked, or the join is refused and nothing is left.
+  std::vector<uint8_t> good = LoggedFile(Pings(2, 1, kT0));
+  for (size_t cut : {0, 1, 4, 64, 127, 128, 129, 131, 132, 200, 543, 544, 545, 700, 959, 960}) {
+    SCOPED_TRACE("File 1 cut at " + std::to_string(cut));
+    TempDir dir;
+    Pair p = WritePair(dir, std::vector<uint8_t>(good.begin(), good.begin() + cut),
+                       LoggedFile(Pings(1, 9, kT0 + 2)));
+    LinkResult r = Link(p, cut % 2 == 0);
+    // Whole pings of File 1: (cut - 128) / 416.
+    const size_t whole = cut >= 128 ? (cut - 128) / kRecord1m : 0;
+    if (whole > 0) {
+      EXPECT_EQ(r.outcome, LinkOutcome::kLinked) << r.reason;
+      EXPECT_EQ(ReadBytes(p.linked).size(), 128 + (whole + 1) * kRecord1m);
+    } else {
+      EXPECT_NE(r.outcome, LinkOutcome::kLinked);
+      EXPECT_EQ(dir.Names(), (std::vector<std::string>{"FILE1.BIN", "FILE2.BIN"}));
+    }
+  }
+}
+
 // --- Failing writes.
 
 #ifndef _WIN32
