@@ -245,6 +245,24 @@ def test_port_errors_and_usage(r):
     rc, out, err = r.zt("device", "info", "--port", port)
     check(rc == 1 and err.startswith("zt615: " + port + ": ") and len(err.strip()) > len(
         "zt615: " + port + ": "), "unopenable port: %d %r" % (rc, err))
+    if not r.wine:
+        # Not a terminal: refused with the system's text.
+        plain = os.path.join(r.work, "plain-file")
+        with open(plain, "w") as f:
+            f.write("x")
+        rc, out, err = r.zt("device", "info", "--port", plain)
+        check(rc == 1 and err.startswith("zt615: " + plain + ": "), "plain file: %r" % err)
+        # A port that another program holds is refused, as Windows refuses a COM port in use.
+        import fcntl
+        sim = r.start()
+        try:
+            with open(sim.link, "rb") as held:
+                fcntl.flock(held, fcntl.LOCK_EX | fcntl.LOCK_NB)
+                rc, out, err = r.zt("device", "info", "--port", sim.link)
+                check(rc == 1 and "busy" in err, "port in use: %d %r" % (rc, err))
+            check(codes(sim.frames()) == [], "port in use: nothing sent")
+        finally:
+            sim.stop()
     for args in (["device", "info"], ["device", "upload", "--port", port],
                  ["device", "upload", "--port", port, "--default", "--timers", "X"],
                  ["device", "reboot", "--port", port], ["device", "sync", "--port", port,

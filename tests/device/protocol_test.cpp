@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -217,6 +218,38 @@ TEST(GetData, ReplyJustBeforeTheDeadlineIsAccepted) {
   uint32_t clock = 0;
   EXPECT_EQ(ZR615_GetData(&port, GET_CLOCK, &clock), 0);
   EXPECT_EQ(clock, 3u);
+}
+
+// Whatever the line brings, a query ends with one of its three results, never hands out
+// more than the buffer holds and never asks a read for more room than is left.
+TEST(GetData, RandomRepliesNeverOverrunTheBuffer) {
+  std::mt19937 rng(615);
+  const std::string alphabet =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=\r\n\x00\xff";
+  for (int round = 0; round < 300; ++round) {
+    SCOPED_TRACE(round);
+    LoopbackPort port;
+    std::string bytes;
+    const size_t length = rng() % 420;
+    for (size_t i = 0; i < length; ++i) bytes += alphabet[rng() % alphabet.size()];
+    if (round % 3 == 0) bytes = ReplyLine(GET_SD_CARD, {rng(), rng(), rng()}).substr(0, rng() % 29) + bytes;
+    // End quickly: a CR within the buffer, or more bytes than it holds.
+    if (bytes.size() < 255) bytes += '\r';
+    size_t pos = 0;
+    unsigned due = 0;
+    while (pos < bytes.size()) {
+      const size_t n = 1 + rng() % 90;
+      port.Queue(due, bytes.substr(pos, n));
+      pos += n;
+      due += rng() % 3;
+    }
+    uint32_t storage[3] = {1, 2, 3};
+    const int rc = ZR615_GetData(&port, GET_SD_CARD, storage);
+    EXPECT_TRUE(rc == 0 || rc == -1 || rc == -2) << rc;
+    EXPECT_LE(port.bytes_handed_out, 255u);
+    EXPECT_LE(port.largest_read_request, 200u);
+    if (rc != 0) EXPECT_EQ(storage[0], 1u);
+  }
 }
 
 }  // namespace
