@@ -5,6 +5,8 @@
 # the prefix's Wine processes (its desktop belongs to that display).
 #   ZT_WINEPREFIX  the prefix (GUI tests use one of their own, beside the build tree)
 #   ZT_DESKTOP     virtual desktop size (default 1280x900)
+#   ZT_FILE_SIZE_LIMIT_KB  if set, files the program writes cannot grow past this many KiB
+#                  (writes beyond fail as on a full disk)
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 size=${ZT_DESKTOP:-1280x900}
@@ -48,7 +50,11 @@ trap stop_xvfb EXIT
 trap 'exit 130' INT TERM
 zt_wine_prefix_ready
 zt_wine_virtual_desktop "$size"
-wine "$@"
+if [ -n "${ZT_FILE_SIZE_LIMIT_KB:-}" ]; then
+  (trap '' XFSZ; ulimit -f "$ZT_FILE_SIZE_LIMIT_KB"; exec wine "$@")
+else
+  wine "$@"
+fi
 status=$?
 stop_xvfb
 exit $status

@@ -342,6 +342,28 @@ TEST_F(LinkWindow, EveryRefusalShowsItsMessageAndLeavesNothing) {
   }
 }
 
+// Run by its own test entry, with writes limited to 100 KiB (scripts/gui-run.sh).
+TEST_F(LinkWindow, FullDiskShowsUnableToLinkWithTheSystemTextAndLeavesNothing) {
+  if (!std::getenv("ZT_GUI_DISK_LIMITED")) GTEST_SKIP() << "needs a file size limit";
+  TempDir dir;
+  std::string a = dir.Path("A.BIN"), b = dir.Path("B.BIN"), l = dir.Path("L.BIN");
+  WriteBytes(a, LoggedFile(Pings(160, 1, kT0)));  // 66 688 bytes each, 133 248 joined
+  WriteBytes(b, LoggedFile(Pings(160, 161, kT0 + 160)));
+  TypePaths(a, b, l);
+  PressOk();
+  MessageBoxSeen box;
+  ASSERT_TRUE(WaitMessageBox(app_.pid(), &box))
+      << "expected 'Unable to link files' with the system's text; found "
+      << Describe(TopWindows(app_.pid()));
+  EXPECT_EQ(Narrow(box.caption), "Error");
+  const std::string head = "Unable to link files\n\n";
+  std::string text = Narrow(box.text);
+  EXPECT_EQ(text.substr(0, head.size()), head) << text;
+  EXPECT_GT(text.size(), head.size()) << "no system text after the message";
+  CloseMessageBox(box);
+  EXPECT_FALSE(linktest::Exists(l)) << "the failed join left the Linked file";
+}
+
 // --- The ways out.
 
 TEST_F(LinkWindow, ExitEndsTheProgramWithZero) {
