@@ -93,8 +93,10 @@ struct LinkOptions {
 LinkResult LinkFiles(const std::string& file1_path, const std::string& file2_path,
                      const std::string& linked_path, const LinkOptions& options);
 
-// The join proper on open files (inputs readable, `linked` empty and writable). Refusals
-// happen before anything is written. Does not close or delete anything.
+// The join proper on open files (inputs readable, `linked` empty and writable). Every check
+// (headers, record sizes, ping counts, the seam, File 2's sample counts) is made before
+// anything is written; only a failed read or write, or an input that changes while it is
+// copied, stops a join part way. Does not close or delete anything.
 LinkResult JoinFiles(platform::File& file1, platform::File& file2, platform::File& linked,
                      const LinkOptions& options);
 
