@@ -62,7 +62,7 @@ TIMERSETTINGS HeaderFor(const RecordSettings& s) {
   std::memset(&h, 0, sizeof h);
   h.record_size = 128;
   std::strncpy(h.timer_name, s.timer_name.c_str(), sizeof h.timer_name - 1);
-  h.start_time = static_cast<int32_t>(s.start_utc);
+  h.start_time = static_cast<int32_t>(s.timer_start_utc != 0 ? s.timer_start_utc : s.start_utc);
   h.stop_time = -2;
   h.file_size_limit = 4194304000u;
   h.range_mm = s.range_mm;

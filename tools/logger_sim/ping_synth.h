@@ -13,7 +13,10 @@ namespace zt::sim {
 struct RecordSettings {
   int32_t range_mm = 10000;
   uint64_t pings = 1000;
-  uint32_t start_utc = 1780272000;  // 2026-06-01 00:00:00 UTC
+  uint32_t start_utc = 1780272000;  // first ping, 2026-06-01 00:00:00 UTC
+  // The timer's start in the file header; a recording split over several files has the
+  // same header in each. 0: the first ping's time.
+  uint32_t timer_start_utc = 0;
   float period_s = 0.2f;
   int32_t pings_per_series = 10;
   int32_t interval_s = 60;  // from the start of one series to the start of the next

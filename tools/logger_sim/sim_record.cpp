@@ -25,6 +25,9 @@ const char kHelp[] =
     "  --size BYTES          instead of --pings: as many pings as fit in BYTES (K, M, G allowed)\n"
     "  --start TIME          first ping, seconds since 1970 or YYYY-MM-DDTHH:MM:SS[.fff]Z\n"
     "                        (default 2026-06-01T00:00:00Z)\n"
+    "  --timer-start TIME    the timer's start in the file header (default: the first ping);\n"
+    "                        give the same value to the files of one recording so that they\n"
+    "                        can be linked\n"
     "  --period S            ping period within a series (default 0.2)\n"
     "  --series N            pings per series (default 10)\n"
     "  --interval S          series start to series start, seconds (default 60; a series\n"
@@ -81,7 +84,7 @@ bool ParseTime(const std::string& s, uint32_t* out) {
 
 int RunRecord(const std::vector<std::string>& args) {
   ParsedArgs a = ParseArgs(args, {{"range", true},        {"pings", true},
-                                  {"size", true},         {"start", true},
+                                  {"size", true},         {"start", true},         {"timer-start", true},
                                   {"period", true},       {"series", true},
                                   {"interval", true},     {"altitude", true},
                                   {"pulse-length", true}, {"threshold", true},
@@ -149,6 +152,8 @@ int RunRecord(const std::vector<std::string>& args) {
   }
   if (a.Has("start") && !ParseTime(a.Get("start"), &s.start_utc))
     return UsageError(kCommand, "--start needs seconds since 1970 or YYYY-MM-DDTHH:MM:SSZ");
+  if (a.Has("timer-start") && !ParseTime(a.Get("timer-start"), &s.timer_start_utc))
+    return UsageError(kCommand, "--timer-start needs seconds since 1970 or YYYY-MM-DDTHH:MM:SSZ");
   if (a.Has("name")) {
     s.timer_name = a.Get("name");
     if (s.timer_name.size() > 31) return UsageError(kCommand, "--name is longer than 31 characters");
