@@ -240,6 +240,52 @@ def test_upload_refusals(r):
         sim.stop()
 
 
+def test_timers_command(r):
+    path = os.path.join(r.work, "MADE.DAT")
+    rc, out, err = r.zt("timers", "new", r.host_path(path),
+                        "--timer", "Dawn,2026-06-01T05:00:00,2026-06-01T07:30:00",
+                        "--timer", "A name of thirty characters!!!,2030-01-02T03:04:05,"
+                        "2030-01-02T03:04:06")
+    check(rc == 0, "timers new: %d %r" % (rc, err))
+    data = open(path, "rb").read() if os.path.exists(path) else b""
+    check(len(data) == 4096, "timers new: 4096 bytes, got %d" % len(data))
+    if len(data) == 4096:
+        check(struct.unpack_from("<ii", data, 0) == (128, 0), "slot 0 size and index")
+        check(struct.unpack_from("<ii", data, 128) == (128, 1), "slot 1 size and index")
+        check(data[8:13] == b"Dawn\0", "slot 0 name")
+        check(data[128 + 8:128 + 40] == b"A name of thirty characters!!!\0\0", "slot 1 name")
+        check(data[256:] == bytes(4096 - 256), "zeros after the timers")
+        # Local times through this machine's zone rules (Wine uses the same zone).
+        start, stop = struct.unpack_from("<II", data, 40)
+        check(start == int(time.mktime((2026, 6, 1, 5, 0, 0, 0, 0, -1))), "start as UTC")
+        check(stop - start == 9000, "stop as UTC")
+        check(struct.unpack_from("<I", data, 104)[0] == 0, "added timers have no output flags")
+    rc, out, err = r.zt("timers", "show", r.host_path(path))
+    check(rc == 0 and out.startswith("2 timer(s)\n0: \"Dawn\" 2026-06-01 05:00:00 .. "
+                                     "2026-06-01 07:30:00 local; range 2 m"),
+          "timers show: %r" % out)
+    bad = os.path.join(r.work, "no-such-dir", "T.DAT")
+    rc, out, err = r.zt("timers", "new", r.host_path(bad), "--timer", "x,2026-01-01T00:00:00,"
+                        "2026-01-01T00:00:01")
+    check(rc == 1 and err.startswith("zt615: ") and not os.path.exists(bad),
+          "timers new into a missing folder: %d %r" % (rc, err))
+    for args in (["timers", "new", "X.DAT"], ["timers", "new", "X.DAT", "--timer", "n,1,2"],
+                 ["timers", "new", "X.DAT", "--timer", "x" * 31 + ",2026-01-01T00:00:00,"
+                  "2026-01-01T00:00:00"], ["timers", "show"]):
+        rc, out, err = r.zt(*args)
+        check(rc == 2, "timers usage %r: exit 2, got %d" % (args[:3], rc))
+    # The written file uploads as it is.
+    sim = r.start()
+    try:
+        rc, out, err = r.zt("device", "upload", "--port", r.port(sim), "--timers",
+                            r.host_path(path))
+        timers = [f["timer"] for f in sim.frames() if f.get("code") == 1]
+        check(rc == 0 and [t["timer_name"] for t in timers] ==
+              ["Dawn", "A name of thirty characters!!!"], "upload of a made file")
+    finally:
+        sim.stop()
+
+
 def test_port_errors_and_usage(r):
     port = "COM9" if r.wine else "/dev/zt615-no-such-port"
     rc, out, err = r.zt("device", "info", "--port", port)
@@ -288,7 +334,7 @@ def main():
     try:
         for t in (test_info, test_info_without_card, test_info_faults, test_sync,
                   test_upload_timers, test_upload_default, test_upload_refusals,
-                  test_port_errors_and_usage):
+                  test_timers_command, test_port_errors_and_usage):
             print("== " + t.__name__)
             t(r)
     finally:

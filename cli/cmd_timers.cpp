@@ -1,0 +1,136 @@
+// zt615 timers: writes and shows timer files (TIMERS.DAT), the schedules that
+// `zt615 device upload --timers` sends to the logger.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "platform/file.h"
+#include "platform/time.h"
+#include "timers/timer_file.h"
+#include "timers/timer_values.h"
+
+namespace zt::cli {
+namespace {
+
+const char kHelp[] =
+    "usage: zt615 timers show TIMERS.DAT\n"
+    "       zt615 timers new OUT.DAT --timer NAME,START,STOP [--timer ...]\n"
+    "\n"
+    "  show   lists the timers of a timer file: name, start and stop in local time, and\n"
+    "         the measurement settings\n"
+    "  new    writes a timer file with one timer per --timer, each built as the Add Timer\n"
+    "         dialog builds a new timer: the default settings, the NAME (up to 30\n"
+    "         characters) and START and STOP in local time as YYYY-MM-DDTHH:MM:SS;\n"
+    "         at most 31 timers\n"
+    "\n"
+    "Exit status: 0 done, 1 the file was refused or could not be written, 2 usage error.\n";
+
+int RunTimers(const std::vector<std::string>& args);
+const Command kCommand{"timers", "write or show a timer file (TIMERS.DAT)", kHelp, RunTimers};
+const Registrar kRegistrar(kCommand);
+
+bool ParseLocal(const std::string& s, platform::CivilTime* c) {
+  char tail = 0;
+  if (std::sscanf(s.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &c->year, &c->month, &c->day,
+                  &c->hour, &c->minute, &c->second, &tail) != 6)
+    return false;
+  return c->year >= 1970 && c->year <= 2106 && c->month >= 1 && c->month <= 12 &&
+         c->day >= 1 && c->day <= 31 && c->hour >= 0 && c->hour <= 23 && c->minute >= 0 &&
+         c->minute <= 59 && c->second >= 0 && c->second <= 59;
+}
+
+std::string LocalText(int32_t stored) {
+  const platform::CivilTime c = platform::LocalCivil(static_cast<uint32_t>(stored));
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour,
+                c.minute, c.second);
+  return buf;
+}
+
+int Show(const std::string& path) {
+  std::vector<TIMERSETTINGS> timers;
+  std::string why;
+  if (!ReadTimerFile(path, &timers, &why)) return Fail(path + ": " + why);
+  std::printf("%zu timer(s)\n", timers.size());
+  for (size_t i = 0; i < timers.size(); ++i) {
+    const TIMERSETTINGS& t = timers[i];
+    const TimerForm f = FillTimerForm(t, TimerDialogKind::kAddTimer);
+    auto text = [](TimerList l, int i) { return ValueList(l).texts[i]; };
+    std::string name;
+    for (unsigned char ch : TimerName(t)) name += (ch < 0x20 || ch >= 0x7F) ? '?' : char(ch);
+    std::printf(
+        "%zu: \"%s\" %s .. %s local; range %s m, tx %s us, period %s s, %s ping(s) every %s "
+        "%s, threshold %s %%, deadzone %s m, gain %s dB, TVG slope %s dB/km, sound speed %s "
+        "m/s, file size limit %s MB\n",
+        i, name.c_str(), LocalText(t.start_time).c_str(), LocalText(t.stop_time).c_str(),
+        text(TimerList::kRange, f.range), text(TimerList::kTxLength, f.tx_length),
+        text(TimerList::kPeriod, f.period), text(TimerList::kPingCount, f.ping_count),
+        f.interval_number.c_str(), text(TimerList::kIntervalUnit, f.interval_unit),
+        text(TimerList::kThreshold, f.threshold), text(TimerList::kDeadzone, f.deadzone),
+        text(TimerList::kGain, f.gain), f.tvg_slope.c_str(), f.sound_speed.c_str(),
+        text(TimerList::kFileSizeLimit, f.file_size_limit));
+  }
+  return kExitOk;
+}
+
+int New(const std::string& path, const std::vector<std::string>& specs) {
+  if (specs.empty()) return UsageError(kCommand, "new needs at least one --timer");
+  if (specs.size() > static_cast<size_t>(kMaxTimers))
+    return UsageError(kCommand, "at most 31 timers");
+  std::vector<TIMERSETTINGS> timers;
+  for (const std::string& s : specs) {
+    const size_t c2 = s.rfind(',');
+    const size_t c1 = c2 == std::string::npos || c2 == 0 ? std::string::npos : s.rfind(',', c2 - 1);
+    if (c1 == std::string::npos)
+      return UsageError(kCommand, "--timer needs NAME,START,STOP: '" + s + "'");
+    TimerForm form = FillTimerForm(NewAddedTimer(DefaultTimerSettings(), platform::NowUtcSeconds()),
+                                   TimerDialogKind::kAddTimer);
+    form.timer_name = s.substr(0, c1);
+    if (form.timer_name.size() > static_cast<size_t>(kTimerNameEditLimit))
+      return UsageError(kCommand, "a timer name has at most 30 characters: '" + form.timer_name + "'");
+    if (!ParseLocal(s.substr(c1 + 1, c2 - c1 - 1), &form.start_local) ||
+        !ParseLocal(s.substr(c2 + 1), &form.stop_local))
+      return UsageError(kCommand, "START and STOP are YYYY-MM-DDTHH:MM:SS: '" + s + "'");
+    TIMERSETTINGS t;
+    const TimerFormError e = ReadTimerForm(form, TimerDialogKind::kAddTimer, &t);
+    if (e != TimerFormError::kNone) return Fail(TimerFormErrorText(e));
+    timers.push_back(t);
+  }
+  std::vector<TIMERSETTINGS*> list;
+  for (TIMERSETTINGS& t : timers) list.push_back(&t);
+  int error = 0;
+  if (!SaveTimerFile(path, list.data(), static_cast<int>(list.size()), &error))
+    return Fail(path + ": " + platform::ErrorText(error));
+  std::printf("%zu timer(s) written to %s\n", timers.size(), path.c_str());
+  return kExitOk;
+}
+
+int RunTimers(const std::vector<std::string>& args) {
+  // --timer repeats; the general parser keeps only the last value of an option.
+  std::vector<std::string> specs, rest;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--timer") {
+      if (i + 1 >= args.size()) return UsageError(kCommand, "option --timer needs a value");
+      specs.push_back(args[++i]);
+    } else if (args[i].rfind("--timer=", 0) == 0) {
+      specs.push_back(args[i].substr(8));
+    } else {
+      rest.push_back(args[i]);
+    }
+  }
+  ParsedArgs a = ParseArgs(rest, {});
+  if (a.help) return PrintHelp(kCommand);
+  if (!a.error.empty()) return UsageError(kCommand, a.error);
+  if (a.positional.size() != 2) return UsageError(kCommand, "needs show FILE or new FILE");
+  if (a.positional[0] == "show") {
+    if (!specs.empty()) return UsageError(kCommand, "--timer goes with new");
+    return Show(a.positional[1]);
+  }
+  if (a.positional[0] == "new") return New(a.positional[1], specs);
+  return UsageError(kCommand, "unknown action '" + a.positional[0] + "'");
+}
+
+}  // namespace
+}  // namespace zt::cli
