@@ -214,7 +214,7 @@ TEST(GetData, DeadDeviceGivesMinusTwoWithinALooseBound) {
 
 TEST(GetData, ReplyJustBeforeTheDeadlineIsAccepted) {
   LoopbackPort port;
-  port.Queue(1800, ReplyLine(GET_CLOCK, {3}));
+  port.Queue(1500, ReplyLine(GET_CLOCK, {3}));
   uint32_t clock = 0;
   EXPECT_EQ(ZR615_GetData(&port, GET_CLOCK, &clock), 0);
   EXPECT_EQ(clock, 3u);
