@@ -65,18 +65,18 @@ int RunServe(const std::vector<std::string>& args) {
   std::vector<sim::Fault> faults;
   std::vector<std::string> rest;
   for (size_t i = 0; i < args.size(); ++i) {
-    std::string spec;
+    std::string list;
     if (args[i] == "--fault") {
       if (i + 1 >= args.size()) return Usage("option --fault needs a value");
-      spec = args[++i];
+      list = args[++i];
     } else if (args[i].rfind("--fault=", 0) == 0) {
-      spec = args[i].substr(8);
+      list = args[i].substr(8);
     } else {
       rest.push_back(args[i]);
       continue;
     }
     std::string why;
-    if (!sim::ParseFaults(spec, &faults, &why)) return Usage(why);
+    if (!sim::ParseFaults(list, &faults, &why)) return Usage(why);
   }
   ParsedArgs a = ParseArgs(rest, {{"link", true},
                                   {"log", true},
