@@ -15,7 +15,7 @@ static std::vector<Command>& Registry() {
 Registrar::Registrar(const Command& c) { Registry().push_back(c); }
 const std::vector<Command>& Commands() { return Registry(); }
 
-ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& spec) {
+ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& options) {
   ParsedArgs p;
   bool options_done = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -40,7 +40,7 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<Opt
       inline_value = true;
     }
     const OptionSpec* found = nullptr;
-    for (const OptionSpec& o : spec)
+    for (const OptionSpec& o : options)
       if (name == o.name) found = &o;
     if (!found) {
       p.error = "unknown option --" + name;

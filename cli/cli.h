@@ -43,7 +43,7 @@ struct ParsedArgs {
   }
 };
 
-ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& spec);
+ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& options);
 
 // Prints "zt615 NAME: message" and the command's help to stderr; returns 2.
 int UsageError(const Command& c, const std::string& message);

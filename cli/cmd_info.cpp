@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/cli.h"
+#include "cli/json_text.h"
 #include "logfile/logfile.h"
 #include "platform/file.h"
 #include "platform/le_bytes.h"
@@ -59,24 +60,6 @@ std::string Duration(double s) {
   std::snprintf(buf, sizeof buf, "%lldd %02lld:%02lld:%06.3f", whole / 86400, whole / 3600 % 24,
                 whole / 60 % 60, s - static_cast<double>(whole - whole % 60));
   return buf;
-}
-
-// Timer names are 8-bit Windows-1252 text; JSON gets them as code points (Latin-1 range).
-std::string JsonString(const std::string& s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c >= 0x7F) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
 }
 
 std::string Printable(const std::string& s) {

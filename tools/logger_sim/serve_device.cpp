@@ -1,5 +1,7 @@
 #include "tools/logger_sim/serve_device.h"
 
+#include "cli/json_text.h"
+
 #include <charconv>
 #include <climits>
 #include <cstdio>
@@ -34,24 +36,6 @@ std::string NumF(float v) {
   char buf[64];
   auto r = std::to_chars(buf, buf + sizeof buf, v);
   return std::string(buf, r.ptr);
-}
-
-std::string JsonString(const char* data, size_t n) {
-  std::string out = "\"";
-  for (size_t i = 0; i < n; ++i) {
-    const unsigned char c = static_cast<unsigned char>(data[i]);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c >= 0x7F) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
 }
 
 uint32_t Bits(float f) {
