@@ -34,8 +34,22 @@ REG
       touch "$WINEPREFIX/.zt_ready"
     fi
   ) 9>"$WINEPREFIX.lock"
-  # A persistent server: registry edits and the prefix stay live between test programs.
-  wineserver -p >/dev/null 2>&1 || true
+  zt_wine_server_up
+}
+
+# A persistent server: registry edits and the prefix stay live between test programs. The
+# first program of a new server starts Wine's own services, and they inherit that program's
+# standard handles; they are started here on /dev/null, or a caller reading the program's
+# output through a pipe (ctest) would wait for the services to end.
+zt_wine_server_up() {
+  (
+    flock 8
+    # `wineserver -w` returns at once when this prefix has no server, else waits for it.
+    if timeout 0.3 wineserver -w </dev/null >/dev/null 2>&1; then
+      wineserver -p </dev/null >/dev/null 2>&1 || true
+      wine wineboot.exe </dev/null >/dev/null 2>&1 || true
+    fi
+  ) 8>"$WINEPREFIX.server.lock"
 }
 
 # A virtual desktop (windows get their frames, screenshots have a fixed size) for GUI runs:
@@ -64,6 +78,7 @@ REG
   if [ -n "$fresh" ]; then
     # Only this prefix's server: its desktop process must start again to see the setting.
     wineserver -k >/dev/null 2>&1 || true
-    wineserver -p >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    zt_wine_server_up
   fi
 }
