@@ -271,6 +271,25 @@ TEST(CliExport, UnwritableOutputExitsOneNamingIt) {
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"IN.BIN"});
 }
 
+// A disk that fills up mid-export: the shell's file size limit makes writes past 1 KiB fail
+// as they would on a full disk (the signal for it is ignored, so the write returns an error).
+TEST(CliExport, FullDiskExitsOneAndLeavesNoOutputOrTemporaryFile) {
+  TempDir dir;
+  const std::string in = dir.Path("IN.BIN");
+  GoodFile().WriteTo(in);
+  const std::string err = dir.Path("..") + "/full_disk_stderr.txt";
+  const std::string cmd = "trap '' XFSZ; ulimit -f 1; exec " + Quote(ZT615_EXE) + " export " +
+                          Quote(in) + " " + Quote(dir.Path("OUT.LOG")) + " --quiet 2>" +
+                          Quote(err);
+  const int raw = std::system(("bash -c " + Quote(cmd)).c_str());
+  ASSERT_TRUE(WIFEXITED(raw));
+  EXPECT_EQ(WEXITSTATUS(raw), 1);
+  const std::string message = test::ReadAll(err);
+  std::remove(err.c_str());
+  ExpectOneLineNaming(message, "OUT.LOG");
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"IN.BIN"});
+}
+
 TEST(CliExport, ExportingAFileOntoItselfIsRefusedAndKeepsTheInput) {
   TempDir dir;
   const std::string in = dir.Path("IN.BIN");
