@@ -14,7 +14,7 @@ zt_wine_prefix_ready() {
   (
     flock 9
     if [ ! -f "$WINEPREFIX/.zt_ready" ]; then
-      wineboot -i >/dev/null 2>&1 || true
+      wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
       wineserver -w
       # Wine's own Marlett and Tahoma, and replacements for the fonts GDI+ asks for.
       mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
@@ -29,8 +29,8 @@ REGEDIT4
 "MS Shell Dlg 2"="Liberation Sans"
 "Arial"="Liberation Sans"
 REG
-      wine regedit /S "$WINEPREFIX/zt_fonts.reg" >/dev/null 2>&1 || true
-      wineserver -w
+      wine regedit /S "$WINEPREFIX/zt_fonts.reg" </dev/null >/dev/null 2>&1 9>&- || true
+      wineserver -w 9>&-
       touch "$WINEPREFIX/.zt_ready"
     fi
   ) 9>"$WINEPREFIX.lock"
@@ -46,8 +46,9 @@ zt_wine_server_up() {
     flock 8
     # `wineserver -w` returns at once when this prefix has no server, else waits for it.
     if timeout 0.3 wineserver -w </dev/null >/dev/null 2>&1; then
-      wineserver -p </dev/null >/dev/null 2>&1 || true
-      wine wineboot.exe </dev/null >/dev/null 2>&1 || true
+      # Nothing Wine starts may keep the lock's descriptor: its services would hold the lock.
+      wineserver -p </dev/null >/dev/null 2>&1 8>&- || true
+      wine wineboot.exe </dev/null >/dev/null 2>&1 8>&- || true
     fi
   ) 8>"$WINEPREFIX.server.lock"
 }
@@ -70,7 +71,7 @@ REGEDIT4
 [HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]
 "Default"="$size"
 REG
-      wine regedit /S "$WINEPREFIX/zt_desktop.reg" >/dev/null 2>&1 || true
+      wine regedit /S "$WINEPREFIX/zt_desktop.reg" </dev/null >/dev/null 2>&1 9>&- || true
       echo "$size" > "$WINEPREFIX/.zt_desktop"
       exit 10
     fi
