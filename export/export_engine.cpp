@@ -26,12 +26,16 @@ std::string ShortFloat(float v) {
 
 // Local time through the PC's time-zone rules. Zone offsets change only at UTC instants
 // that are whole quarter hours, so one look-up serves every ping of a quarter hour.
-// Little-endian 16-bit samples into host order.
-[[maybe_unused]] void CopySamples(const uint8_t* from, int32_t n, uint16_t* to) {
+// A record's first n samples in host order: in place on a little-endian host, else converted
+// into `scratch`.
+const uint16_t* SamplesOf(const uint8_t* rec, int32_t n, uint16_t* scratch) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  for (int32_t j = 0; j < n; ++j) to[j] = LoadU16(from + 2 * j);
+  for (int32_t j = 0; j < n; ++j) scratch[j] = LoadU16(rec + kEchoHeaderSize + 2 * j);
+  return scratch;
 #else
-  std::memcpy(to, from, static_cast<size_t>(n) * 2);
+  (void)n;
+  (void)scratch;
+  return RecordReader::SamplesInPlace(rec);
 #endif
 }
 
@@ -143,7 +147,7 @@ class BlockWriter {
     b.Str("\r\n\r\n");
     Sentences(b, p, p.footer.altitude_m);
     b.Str("\r\n##DataStart\r\n");
-    for (int32_t j = 0; j < n0; ++j) b.SampleLine(samples[j]);
+    b.SampleLines(samples, n0);
     b.Str("##DataEnd\r\n\r\n");
   }
 
@@ -318,8 +322,26 @@ ExportResult ExportWorker(const EXPORTJOB& job, ExportProgress& progress,
     out.Commit(b.size());
   }
 
+  // The detection needs only the samples, so it runs on the reading thread as each block
+  // arrives, while this thread formats and writes the block before.
+  struct Detection {
+    float altitude;
+    float peak;
+  };
+  std::vector<Detection> detections[2];
+  std::vector<uint16_t> hook_samples(static_cast<size_t>(n0));
+  auto detect = [&](const uint8_t* first, size_t records, int slot) {
+    std::vector<Detection>& d = detections[slot];
+    d.resize(records);
+    for (size_t k = 0; k < records; ++k) {
+      const uint8_t* rec = first + k * info.record_size;
+      const uint16_t* s = SamplesOf(rec, n0, hook_samples.data());
+      d[k].altitude = FindAltitude(s, n0, job.threshold_pct, job.deadzone_m, info.header.offset_m,
+                                   job.sound_speed, info.header.tx_length_us, &d[k].peak);
+    }
+  };
   std::vector<uint16_t> samples(static_cast<size_t>(n0));
-  RecordReader reader(in, info.record_size, 0, count);
+  RecordReader reader(in, info.record_size, 0, count, detect);
   for (uint32_t i = 0; i < count; ++i) {
     const uint8_t* rec = reader.Next();
     if (!rec) {
@@ -343,21 +365,13 @@ ExportResult ExportWorker(const EXPORTJOB& job, ExportProgress& progress,
     p.time_fraction = LoadU16(rec + kRecTimeFraction);
     p.ping_in_series = LoadI32(rec + kRecPingInSeries);
     p.footer = DecodeEchoFooter(rec + kEchoHeaderSize + 2 * static_cast<size_t>(own));
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    CopySamples(rec + kEchoHeaderSize, n0, samples.data());
-    const uint16_t* ping_samples = samples.data();
-#else
-    const uint16_t* ping_samples = RecordReader::SamplesInPlace(rec);
-#endif
-
-    float peak = 0.0f;
-    const float altitude =
-        FindAltitude(ping_samples, n0, job.threshold_pct, job.deadzone_m, info.header.offset_m,
-                     job.sound_speed, info.header.tx_length_us, &peak);
+    const Detection& found = detections[reader.slot()][reader.index_in_block()];
+    const float altitude = found.altitude;
+    const float peak = found.peak;
 
     TextBuilder b = out.Block();
     switch (job.data_format) {
-      case kFormatText: writer.Text(b, p, altitude, ping_samples, n0); break;
+      case kFormatText: writer.Text(b, p, altitude, SamplesOf(rec, n0, samples.data()), n0); break;
       case kFormatNmea: writer.Sentences(b, p, altitude); break;
       default: writer.CsvRow(b, p, altitude, peak); break;
     }

@@ -7,12 +7,13 @@
 namespace zt {
 
 RecordReader::RecordReader(platform::File& file, uint32_t record_size, uint32_t first,
-                           uint32_t count)
+                           uint32_t count, BlockHook hook)
     : file_(file),
       record_size_(std::max<uint32_t>(record_size, 2)),
       next_(first),
       end_(static_cast<uint32_t>(std::min<uint64_t>(uint64_t{first} + count, UINT32_MAX))) {
   block_records_ = std::max<size_t>(1, kBlockBytes / record_size_);
+  hook_ = std::move(hook);
   for (Block& b : blocks_) b.words.resize(block_records_ * record_size_ / 2 + 1);
   // A thread pays off only when there is more than a few blocks to read.
   const uint64_t bytes = static_cast<uint64_t>(end_ - next_) * record_size_;
@@ -63,6 +64,8 @@ void RecordReader::Prefetch() {
     }
     const size_t want = std::min<size_t>(block_records_, end_ - pos);
     ReadBlock(pos, want, &b);
+    if (hook_ && b.records > 0)
+      hook_(reinterpret_cast<const uint8_t*>(b.words.data()), b.records, k % 2);
     pos += static_cast<uint32_t>(b.records);
     const bool last = b.error != 0 || b.short_read || pos >= end_;
     {
@@ -92,6 +95,8 @@ bool RecordReader::TakeBlock() {
   } else {
     current_ = 0;
     ReadBlock(next_, std::min<size_t>(block_records_, end_ - next_), &blocks_[0]);
+    if (hook_ && blocks_[0].records > 0)
+      hook_(reinterpret_cast<const uint8_t*>(blocks_[0].words.data()), blocks_[0].records, 0);
   }
   ++taken_;
   used_ = 0;

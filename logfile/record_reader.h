@@ -5,6 +5,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -17,9 +18,14 @@ class RecordReader {
  public:
   static constexpr size_t kBlockBytes = 1 << 20;
 
+  // Work on a whole block right after it is read, on the reading thread when there is one:
+  // (first record, number of records, block slot 0 or 1). It must only read the records.
+  using BlockHook = std::function<void(const uint8_t*, size_t, int)>;
+
   // Reads pings first .. first + count - 1 of a file with the given record size. The file
   // must not be used by anyone else until the reader is destroyed.
-  RecordReader(platform::File& file, uint32_t record_size, uint32_t first, uint32_t count);
+  RecordReader(platform::File& file, uint32_t record_size, uint32_t first, uint32_t count,
+               BlockHook hook = {});
   ~RecordReader();
   RecordReader(const RecordReader&) = delete;
   RecordReader& operator=(const RecordReader&) = delete;
@@ -30,6 +36,11 @@ class RecordReader {
   static const uint16_t* SamplesInPlace(const uint8_t* record) {
     return reinterpret_cast<const uint16_t*>(record + 64);
   }
+  // Where the record last returned by Next() lies: its block slot and its place in it.
+  int slot() const { return current_; }
+  size_t index_in_block() const { return used_ - 1; }
+  // Records per block at most.
+  size_t block_records() const { return block_records_; }
   // False after a read error or when the file ended before `count` records.
   bool ok() const { return ok_; }
   int last_error() const { return last_error_; }
@@ -55,6 +66,7 @@ class RecordReader {
   uint32_t next_;        // next record the caller gets
   uint32_t end_;
   size_t block_records_;
+  BlockHook hook_;
   Block blocks_[2];
   int current_ = -1;     // block the caller reads from
   size_t used_ = 0;      // records of it already returned
