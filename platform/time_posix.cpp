@@ -1,4 +1,5 @@
 #include <ctime>
+#include <mutex>
 #include <time.h>
 #include <unistd.h>
 
@@ -28,6 +29,9 @@ int64_t LocalOffsetSeconds(int64_t t) {
 }
 
 int StandardBiasMinutes() {
+  // tzset() rewrites the C library's zone globals; exports running side by side call this.
+  static std::mutex mu;
+  std::lock_guard<std::mutex> lock(mu);
   tzset();
   // glibc's `timezone`: seconds west of UTC of the zone's standard time.
   return static_cast<int>(timezone / 60);
