@@ -38,6 +38,13 @@ class TextBuilder {
 
   // %d with a minimum width; zero_pad gives %0Nd (the sign comes before the zeros).
   TextBuilder& Int(int64_t v, int width = 0, bool zero_pad = false) {
+    if (zero_pad && width == 2 && v >= 0 && v < 100) {  // %02d: dates and times
+      if (Room(2)) {
+        buf_[len_++] = static_cast<char>('0' + v / 10);
+        buf_[len_++] = static_cast<char>('0' + v % 10);
+      }
+      return *this;
+    }
     char tmp[24];
     auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
     return Field(tmp, static_cast<size_t>(r.ptr - tmp), width, false, zero_pad);

@@ -1,5 +1,7 @@
 #include "platform/time.h"
 
+#include <climits>
+
 namespace zt::platform {
 
 // Days from civil and back (Howard Hinnant's algorithms), valid far beyond 2106.
@@ -15,6 +17,16 @@ static int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
 CivilTime UtcCivil(int64_t t) {
   int64_t days = t >= 0 ? t / 86400 : -((-t + 86399) / 86400);
   int64_t secs = t - days * 86400;
+  // Pings come in time order: the date of the previous call usually holds.
+  thread_local int64_t cached_days = INT64_MIN;
+  thread_local CivilTime cached;
+  if (days == cached_days) {
+    CivilTime c = cached;
+    c.hour = static_cast<int>(secs / 3600);
+    c.minute = static_cast<int>(secs / 60 % 60);
+    c.second = static_cast<int>(secs % 60);
+    return c;
+  }
   int64_t z = days + 719468;
   const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
   const unsigned doe = static_cast<unsigned>(z - era * 146097);
@@ -28,6 +40,8 @@ CivilTime UtcCivil(int64_t t) {
   c.hour = static_cast<int>(secs / 3600);
   c.minute = static_cast<int>(secs / 60 % 60);
   c.second = static_cast<int>(secs % 60);
+  cached_days = days;
+  cached = c;
   return c;
 }
 
