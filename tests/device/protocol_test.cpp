@@ -248,7 +248,9 @@ TEST(GetData, RandomRepliesNeverOverrunTheBuffer) {
     EXPECT_TRUE(rc == 0 || rc == -1 || rc == -2) << rc;
     EXPECT_LE(port.bytes_handed_out, 255u);
     EXPECT_LE(port.largest_read_request, 200u);
-    if (rc != 0) EXPECT_EQ(storage[0], 1u);
+    if (rc != 0) {
+      EXPECT_EQ(storage[0], 1u);
+    }
   }
 }
 
