@@ -232,7 +232,8 @@ TEST(GetData, RandomRepliesNeverOverrunTheBuffer) {
     std::string bytes;
     const size_t length = rng() % 420;
     for (size_t i = 0; i < length; ++i) bytes += alphabet[rng() % alphabet.size()];
-    if (round % 3 == 0) bytes = ReplyLine(GET_SD_CARD, {rng(), rng(), rng()}).substr(0, rng() % 29) + bytes;
+    if (round % 3 == 0) bytes = ReplyLine(GET_SD_CARD, {static_cast<uint32_t>(rng()), static_cast<uint32_t>(rng()),
+                                                 static_cast<uint32_t>(rng())}).substr(0, rng() % 29) + bytes;
     // End quickly: a CR within the buffer, or more bytes than it holds.
     if (bytes.size() < 255) bytes += '\r';
     size_t pos = 0;
