@@ -121,8 +121,12 @@ TEST(SimLogger, FaultsShapeTheReply) {
     std::string joined;
     for (const auto& p : pieces) joined += p.bytes;
     EXPECT_EQ(joined, c.joined);
-    if (!pieces.empty()) EXPECT_EQ(pieces[0].after_ms, c.first_after);
-    if (c.pieces == 4) EXPECT_EQ(pieces[1].after_ms, 40u);
+    if (!pieces.empty()) {
+      EXPECT_EQ(pieces[0].after_ms, c.first_after);
+    }
+    if (c.pieces == 4) {
+      EXPECT_EQ(pieces[1].after_ms, 40u);
+    }
   }
 }
 
@@ -139,8 +143,12 @@ TEST(SimLogger, FaultListsAreCheckedWhenParsed) {
     std::vector<Fault> f;
     std::string why;
     EXPECT_EQ(ParseFaults(c.text, &f, &why), c.ok) << c.text;
-    if (c.ok) EXPECT_EQ(f.size(), c.count) << c.text;
-    if (!c.ok) EXPECT_FALSE(why.empty());
+    if (c.ok) {
+      EXPECT_EQ(f.size(), c.count) << c.text;
+    }
+    if (!c.ok) {
+      EXPECT_FALSE(why.empty());
+    }
   }
 }
 
