@@ -9,6 +9,7 @@
 #include "logfile/logfile.h"
 #include "platform/file.h"
 #include "platform/le_bytes.h"
+#include "platform/short_number.h"
 #include "platform/time.h"
 
 namespace zt::cli {
@@ -28,17 +29,6 @@ const char kHelp[] =
 int RunInfo(const std::vector<std::string>& args);
 const Command kCommand{"info", "show what a logged ping file holds", kHelp, RunInfo};
 const Registrar kRegistrar(kCommand);
-
-std::string Num(double v) {
-  char tmp[64];
-  auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
-  return std::string(tmp, r.ptr);
-}
-std::string NumF(float v) {
-  char tmp[64];
-  auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
-  return std::string(tmp, r.ptr);
-}
 
 std::string Stamp(const platform::CivilTime& c, int ms) {
   char buf[64];
@@ -130,11 +120,11 @@ int RunInfo(const std::vector<std::string>& args) {
         logged ? "true" : "false", info.record_size, info.samples, info.ping_count,
         static_cast<unsigned long long>(info.trailing_bytes), h.record_size,
         JsonString(name).c_str(), h.device_id, h.range_mm, h.tx_length_us,
-        NumF(h.period_s).c_str(), h.ping_count, h.interval_s, h.threshold_pct,
-        NumF(h.deadzone_m).c_str(), NumF(h.gain_db).c_str(), NumF(h.tvg_slope).c_str(),
-        NumF(h.sound_speed).c_str(), NumF(h.offset_m).c_str(), h.file_size_limit,
+        ShortNumber(h.period_s).c_str(), h.ping_count, h.interval_s, h.threshold_pct,
+        ShortNumber(h.deadzone_m).c_str(), ShortNumber(h.gain_db).c_str(), ShortNumber(h.tvg_slope).c_str(),
+        ShortNumber(h.sound_speed).c_str(), ShortNumber(h.offset_m).c_str(), h.file_size_limit,
         static_cast<uint32_t>(h.start_time), static_cast<uint32_t>(h.stop_time), h.output_flags,
-        ping(first).c_str(), ping(last).c_str(), Num(duration).c_str());
+        ping(first).c_str(), ping(last).c_str(), ShortNumber(duration).c_str());
     return kExitOk;
   }
 
@@ -145,25 +135,25 @@ int RunInfo(const std::vector<std::string>& args) {
               logged ? "yes" : "no (header size is not 128 or the first ping is not \"DATA\")");
   std::printf("Timer name:               %s\n", Printable(name).c_str());
   std::printf("Device ID:                %06d\n", h.device_id);
-  std::printf("Range:                    %s m\n", Num(h.range_mm / 1000.0).c_str());
+  std::printf("Range:                    %s m\n", ShortNumber(h.range_mm / 1000.0).c_str());
   std::printf("Samples per ping:         %d\n", info.samples);
   std::printf("Record size:              %u bytes\n", info.record_size);
   std::printf("Pings:                    %u\n", info.ping_count);
   std::printf("Trailing bytes:           %llu\n",
               static_cast<unsigned long long>(info.trailing_bytes));
   std::printf("Pulse length:             %d us\n", h.tx_length_us);
-  std::printf("Ping period:              %s s\n", NumF(h.period_s).c_str());
+  std::printf("Ping period:              %s s\n", ShortNumber(h.period_s).c_str());
   std::printf("Pings per series:         %d\n", h.ping_count);
   std::printf("Interval between series:  %d s\n", h.interval_s);
   std::printf("Threshold:                %d %%\n", h.threshold_pct);
-  std::printf("Deadzone:                 %s m\n", NumF(h.deadzone_m).c_str());
+  std::printf("Deadzone:                 %s m\n", ShortNumber(h.deadzone_m).c_str());
   std::printf("Gain:                     %s%s dB\n", h.gain_db > 0 ? "+" : "",
-              NumF(h.gain_db).c_str());
-  std::printf("TVG slope:                %s dB/km\n", NumF(h.tvg_slope).c_str());
-  std::printf("Sound speed:              %s m/s\n", NumF(h.sound_speed).c_str());
-  std::printf("Offset:                   %s m\n", NumF(h.offset_m).c_str());
+              ShortNumber(h.gain_db).c_str());
+  std::printf("TVG slope:                %s dB/km\n", ShortNumber(h.tvg_slope).c_str());
+  std::printf("Sound speed:              %s m/s\n", ShortNumber(h.sound_speed).c_str());
+  std::printf("Offset:                   %s m\n", ShortNumber(h.offset_m).c_str());
   std::printf("File size limit:          %u bytes (%s MB)\n", h.file_size_limit,
-              Num(h.file_size_limit / 1048576.0).c_str());
+              ShortNumber(h.file_size_limit / 1048576.0).c_str());
   if (info.ping_count == 0) {
     std::printf("First ping:               none\nLast ping:                none\n");
     return kExitOk;
@@ -176,7 +166,7 @@ int RunInfo(const std::vector<std::string>& args) {
                 Stamp(platform::LocalCivil(t->utc), ms).c_str(), t->ping_number);
   }
   std::printf("Duration:                 %s (%s s)\n", Duration(duration).c_str(),
-              Num(duration).c_str());
+              ShortNumber(duration).c_str());
   return kExitOk;
 }
 

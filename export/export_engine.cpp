@@ -12,17 +12,12 @@
 #include "logfile/record_reader.h"
 #include "platform/file.h"
 #include "platform/le_bytes.h"
+#include "platform/short_number.h"
 #include "platform/time.h"
 
 namespace zt {
 
 namespace {
-
-std::string ShortFloat(float v) {
-  char tmp[64];
-  auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
-  return std::string(tmp, r.ptr);
-}
 
 // Local time through the PC's time-zone rules. Zone offsets change only at UTC instants
 // that are whole quarter hours, so one look-up serves every ping of a quarter hour.
@@ -235,11 +230,11 @@ std::string CheckExportParameters(const EXPORTJOB& job) {
   if (job.data_format < kFormatText || job.data_format > kFormatCsv)
     return "unknown data format " + std::to_string(job.data_format);
   if (!(std::isfinite(job.sound_speed) && job.sound_speed > 0.0f))
-    return "sound speed " + ShortFloat(job.sound_speed) + " m/s is not a positive number";
+    return "sound speed " + ShortNumber(job.sound_speed) + " m/s is not a positive number";
   if (job.threshold_pct < 0 || job.threshold_pct > 100)
     return "threshold " + std::to_string(job.threshold_pct) + " % is outside 0-100";
   if (!(job.deadzone_m >= 0.0f) || std::isinf(job.deadzone_m))
-    return "deadzone " + ShortFloat(job.deadzone_m) + " m is not zero or a positive number";
+    return "deadzone " + ShortNumber(job.deadzone_m) + " m is not zero or a positive number";
   if (job.amplitude_over_pct < 0 || job.amplitude_over_pct > 100)
     return "amplitude gate " + std::to_string(job.amplitude_over_pct) + " % is outside 0-100";
   return {};

@@ -10,6 +10,7 @@
 #include "device/base64.h"
 #include "device/protocol.h"
 #include "platform/le_bytes.h"
+#include "platform/short_number.h"
 
 namespace zt::sim {
 namespace {
@@ -26,17 +27,6 @@ const FaultName kFaultNames[] = {
     {"no-cr", FaultKind::kNoCr, 0},           {"flood", FaultKind::kFlood, 1000},
     {"short", FaultKind::kShort, 0},
 };
-
-std::string Num(double v) {
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
-std::string NumF(float v) {
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
 
 uint32_t Bits(float f) {
   uint32_t u;
@@ -122,19 +112,19 @@ std::string TimerJson(const TIMERSETTINGS& t) {
          ", \"file_size_limit\": " + std::to_string(t.file_size_limit) +
          ", \"range_mm\": " + std::to_string(t.range_mm) +
          ", \"tx_length_us\": " + std::to_string(t.tx_length_us) +
-         ", \"period_s\": " + NumF(t.period_s) +
+         ", \"period_s\": " + ShortNumber(t.period_s) +
          ", \"ping_count\": " + std::to_string(t.ping_count) +
          ", \"interval_s\": " + std::to_string(t.interval_s) +
          ", \"threshold_pct\": " + std::to_string(t.threshold_pct) +
-         ", \"deadzone_m\": " + NumF(t.deadzone_m) + ", \"gain_db\": " + NumF(t.gain_db) +
-         ", \"tvg_slope\": " + NumF(t.tvg_slope) + ", \"sound_speed\": " + NumF(t.sound_speed) +
-         ", \"offset_m\": " + NumF(t.offset_m) + ", \"device_id\": " + std::to_string(t.device_id) +
+         ", \"deadzone_m\": " + ShortNumber(t.deadzone_m) + ", \"gain_db\": " + ShortNumber(t.gain_db) +
+         ", \"tvg_slope\": " + ShortNumber(t.tvg_slope) + ", \"sound_speed\": " + ShortNumber(t.sound_speed) +
+         ", \"offset_m\": " + ShortNumber(t.offset_m) + ", \"device_id\": " + std::to_string(t.device_id) +
          ", \"output_flags\": " + std::to_string(t.output_flags) + "}";
 }
 
 std::vector<ReplyPiece> SimLogger::HandleLine(const std::string& line, int64_t now_ms,
                                               std::string* log) {
-  const std::string stamp = "{\"time\": " + Num(static_cast<double>(now_ms) / 1000.0);
+  const std::string stamp = "{\"time\": " + ShortNumber(static_cast<double>(now_ms) / 1000.0);
   std::vector<uint8_t> frame(Base64DecodedLength(line.size()) + 1);
   const size_t groups = base64_decode(line.data(), line.size(), frame.data());
   frame.resize(3 * groups);
