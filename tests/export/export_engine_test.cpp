@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "export/export_engine.h"
+#include "tests/export/export_job.h"
 #include "tests/logfile/logged_file_builder.h"
 
 namespace zt {
@@ -76,16 +77,7 @@ std::string QuietNmea(int k) {
 }
 
 EXPORTJOB JobFor(int32_t format, const std::string& in, const std::string& out) {
-  const TIMERSETTINGS h = test::PlainHeader();
-  EXPORTJOB job;
-  job.input_path = in;
-  job.output_path = out;
-  job.data_format = format;
-  job.amplitude_over_pct = 80;
-  job.threshold_pct = h.threshold_pct;
-  job.deadzone_m = h.deadzone_m;
-  job.sound_speed = h.sound_speed;
-  return job;
+  return test::JobFor(test::PlainHeader(), format, in, out);
 }
 
 ExportResult RunExport(const EXPORTJOB& job, bool atomic, ExportProgress* progress = nullptr) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "export/export_engine.h"
+#include "tests/export/export_job.h"
 #include "tests/logfile/logged_file_builder.h"
 
 namespace zt {
@@ -179,18 +180,7 @@ LoggedFileBuilder ThreePingFile() {
   return b;
 }
 
-EXPORTJOB JobFor(const TIMERSETTINGS& h, int32_t format, const std::string& in,
-                 const std::string& out) {
-  EXPORTJOB job;
-  job.input_path = in;
-  job.output_path = out;
-  job.data_format = format;
-  job.amplitude_over_pct = 80;
-  job.threshold_pct = h.threshold_pct;
-  job.deadzone_m = h.deadzone_m;
-  job.sound_speed = h.sound_speed;
-  return job;
-}
+using test::JobFor;
 
 // Runs an export and returns the output file's bytes.
 std::string Export(const EXPORTJOB& job, bool atomic = false) {
