@@ -1,0 +1,107 @@
+#include "control/win_util.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include "control_ids.h"
+#include "platform/text_win.h"
+
+namespace zt::control {
+
+std::wstring LoadText(UINT id) {
+  const wchar_t* p = nullptr;
+  const int n = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&p), 0);
+  return n > 0 ? std::wstring(p, static_cast<size_t>(n)) : std::wstring();
+}
+
+std::wstring Wide(const std::string& utf8) { return platform::WideFromUtf8(utf8); }
+std::string Utf8(const std::wstring& wide) { return platform::Utf8FromWide(wide); }
+
+void MessageOk(HWND owner, const std::wstring& text, const std::wstring& caption) {
+  MessageBoxW(owner, text.c_str(), caption.c_str(), MB_OK);
+}
+
+void ErrorBox(HWND owner, const std::wstring& text) {
+  MessageOk(owner, text, LoadText(IDS_CAPTION_ERROR));
+}
+
+void ErrorBox(HWND owner, const std::string& utf8_text) { ErrorBox(owner, Wide(utf8_text)); }
+
+void FillList(HWND dlg, int id, const char* const* texts, int count, int selected) {
+  HWND list = GetDlgItem(dlg, id);
+  SendMessageW(list, CB_RESETCONTENT, 0, 0);
+  for (int i = 0; i < count; ++i)
+    SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(texts[i]).c_str()));
+  SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+}
+
+int ListSelection(HWND dlg, int id) {
+  return static_cast<int>(SendDlgItemMessageW(dlg, id, CB_GETCURSEL, 0, 0));
+}
+
+std::string ItemTextUtf8(HWND dlg, int id) {
+  HWND item = GetDlgItem(dlg, id);
+  const int n = GetWindowTextLengthW(item);
+  std::wstring w(static_cast<size_t>(n) + 1, L'\0');
+  GetWindowTextW(item, w.data(), n + 1);
+  w.resize(wcslen(w.c_str()));
+  return Utf8(w);
+}
+
+void SetItemTextUtf8(HWND dlg, int id, const std::string& text) {
+  SetDlgItemTextW(dlg, id, Wide(text).c_str());
+}
+
+void SetPickerPair(HWND dlg, int date_id, int time_id, const platform::CivilTime& t) {
+  SYSTEMTIME st = {};
+  st.wYear = static_cast<WORD>(t.year);
+  st.wMonth = static_cast<WORD>(t.month);
+  st.wDay = static_cast<WORD>(t.day);
+  st.wHour = static_cast<WORD>(t.hour);
+  st.wMinute = static_cast<WORD>(t.minute);
+  st.wSecond = static_cast<WORD>(t.second);
+  // The weekday is the picker's to work out; it ignores the one given.
+  for (int id : {date_id, time_id})
+    SendDlgItemMessageW(dlg, id, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&st));
+}
+
+platform::CivilTime PickerPair(HWND dlg, int date_id, int time_id) {
+  SYSTEMTIME date = {}, time = {};
+  SendDlgItemMessageW(dlg, date_id, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&date));
+  SendDlgItemMessageW(dlg, time_id, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time));
+  platform::CivilTime t;
+  t.year = date.wYear;
+  t.month = date.wMonth;
+  t.day = date.wDay;
+  t.hour = time.wHour;
+  t.minute = time.wMinute;
+  t.second = time.wSecond;
+  return t;
+}
+
+INT_PTR RunDialog(HWND owner, int id, DLGPROC proc, LPARAM param) {
+  HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE));
+  return DialogBoxParamW(instance, MAKEINTRESOURCEW(id), owner, proc, param);
+}
+
+bool ChooseFile(HWND owner, Chooser kind, UINT filter_id, wchar_t* path, DWORD chars,
+                DWORD* ext_error) {
+  std::wstring filter = LoadText(filter_id);
+  for (wchar_t& c : filter)
+    if (c == L'|') c = L'\0';
+  filter.push_back(L'\0');
+  OPENFILENAMEW ofn = {};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = owner;
+  ofn.hInstance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE));
+  ofn.lpstrFilter = filter.c_str();
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = path;
+  ofn.nMaxFile = chars;
+  ofn.Flags = 0;
+  const BOOL chosen = kind == Chooser::kSave ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+  *ext_error = CommDlgExtendedError();
+  return chosen != FALSE;
+}
+
+}  // namespace zt::control

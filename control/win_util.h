@@ -1,0 +1,45 @@
+// Small helpers the control program's windows and dialogs share: resource texts, message
+// boxes, list and edit access, picker times and the file choosers.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/time.h"
+
+namespace zt::control {
+
+std::wstring LoadText(UINT id);
+std::wstring Wide(const std::string& utf8);
+std::string Utf8(const std::wstring& wide);
+
+// A plain message box with an OK button and no icon.
+void MessageOk(HWND owner, const std::wstring& text, const std::wstring& caption);
+// The same captioned "Error".
+void ErrorBox(HWND owner, const std::wstring& text);
+void ErrorBox(HWND owner, const std::string& utf8_text);
+
+// Fills a drop-down list with `count` texts and selects `selected`.
+void FillList(HWND dlg, int id, const char* const* texts, int count, int selected);
+int ListSelection(HWND dlg, int id);
+std::string ItemTextUtf8(HWND dlg, int id);
+void SetItemTextUtf8(HWND dlg, int id, const std::string& text);
+
+// Date and time pickers hold calendar times; the pickers of one instant are a pair: the
+// date picker shows the date, the time picker the time of day.
+void SetPickerPair(HWND dlg, int date_id, int time_id, const platform::CivilTime& t);
+// The date of the date picker with the time of day of the time picker.
+platform::CivilTime PickerPair(HWND dlg, int date_id, int time_id);
+
+// Runs dialog template `id` modally, owned by `owner`, with the program's instance.
+INT_PTR RunDialog(HWND owner, int id, DLGPROC proc, LPARAM param = 0);
+
+enum class Chooser { kOpen, kSave };
+// The common open or save chooser on `path` (`chars` wide characters), with the filter of
+// string `filter_id` ('|' separating labels and patterns), filter index 1 and no option
+// flags. True when a file was chosen; *ext_error is the chooser's extended error code.
+bool ChooseFile(HWND owner, Chooser kind, UINT filter_id, wchar_t* path, DWORD chars,
+                DWORD* ext_error);
+
+}  // namespace zt::control
