@@ -1,7 +1,6 @@
 #include "control/win_util.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
 
 #include "control_ids.h"
 #include "platform/text_win.h"
@@ -86,22 +85,7 @@ INT_PTR RunDialog(HWND owner, int id, DLGPROC proc, LPARAM param) {
 
 bool ChooseFile(HWND owner, Chooser kind, UINT filter_id, wchar_t* path, DWORD chars,
                 DWORD* ext_error) {
-  std::wstring filter = LoadText(filter_id);
-  for (wchar_t& c : filter)
-    if (c == L'|') c = L'\0';
-  filter.push_back(L'\0');
-  OPENFILENAMEW ofn = {};
-  ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = owner;
-  ofn.hInstance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE));
-  ofn.lpstrFilter = filter.c_str();
-  ofn.nFilterIndex = 1;
-  ofn.lpstrFile = path;
-  ofn.nMaxFile = chars;
-  ofn.Flags = 0;
-  const BOOL chosen = kind == Chooser::kSave ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
-  *ext_error = CommDlgExtendedError();
-  return chosen != FALSE;
+  return ChooseFileName(owner, kind, LoadText(filter_id), path, chars, ext_error);
 }
 
 }  // namespace zt::control

@@ -7,8 +7,10 @@
 #include <string>
 
 #include "platform/time.h"
+#include "shell/choose_file.h"
 
 namespace zt::control {
+
 
 std::wstring LoadText(UINT id);
 std::wstring Wide(const std::string& utf8);
@@ -35,10 +37,7 @@ platform::CivilTime PickerPair(HWND dlg, int date_id, int time_id);
 // Runs dialog template `id` modally, owned by `owner`, with the program's instance.
 INT_PTR RunDialog(HWND owner, int id, DLGPROC proc, LPARAM param = 0);
 
-enum class Chooser { kOpen, kSave };
-// The common open or save chooser on `path` (`chars` wide characters), with the filter of
-// string `filter_id` ('|' separating labels and patterns), filter index 1 and no option
-// flags. True when a file was chosen; *ext_error is the chooser's extended error code.
+// The open or save chooser with the filter of string `filter_id`.
 bool ChooseFile(HWND owner, Chooser kind, UINT filter_id, wchar_t* path, DWORD chars,
                 DWORD* ext_error);
 

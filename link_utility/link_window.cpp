@@ -2,7 +2,6 @@
 // whose procedure is below. The join itself is link.cpp; this file reads and writes controls.
 #include <windows.h>
 #include <commctrl.h>
-#include <commdlg.h>
 
 #include <string>
 
@@ -10,6 +9,7 @@
 #include "link_utility_ids.h"
 #include "platform/file.h"
 #include "platform/text_win.h"
+#include "shell/choose_file.h"
 
 namespace {
 
@@ -69,20 +69,8 @@ void ShowFileTimes(HWND hwnd, const wchar_t* path, int begin_id, int begin_id2, 
 
 // The open or save chooser on a path buffer of 260 characters; true when a file was chosen.
 bool ChooseFile(HWND hwnd, wchar_t* path, bool save) {
-  std::wstring filter = LoadText(IDS_LINK_FILTER);
-  for (wchar_t& c : filter)
-    if (c == L'|') c = L'\0';
-  filter.push_back(L'\0');
-  OPENFILENAMEW ofn = {};
-  ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = hwnd;
-  ofn.hInstance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd, GWLP_HINSTANCE));
-  ofn.lpstrFilter = filter.c_str();
-  ofn.nFilterIndex = 1;
-  ofn.lpstrFile = path;
-  ofn.nMaxFile = kPathChars;
-  ofn.Flags = 0;
-  return (save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn)) != FALSE;
+  return zt::ChooseFileName(hwnd, save ? zt::Chooser::kSave : zt::Chooser::kOpen,
+                            LoadText(IDS_LINK_FILTER), path, kPathChars, nullptr);
 }
 
 // The join's progress on bar 1009.

@@ -1,0 +1,28 @@
+#include <windows.h>
+#include <commdlg.h>
+
+#include "shell/choose_file.h"
+
+namespace zt {
+
+bool ChooseFileName(HWND owner, Chooser kind, const std::wstring& filter, wchar_t* path,
+                    DWORD chars, DWORD* ext_error) {
+  std::wstring pairs = filter;
+  for (wchar_t& c : pairs)
+    if (c == L'|') c = L'\0';
+  pairs.push_back(L'\0');
+  OPENFILENAMEW ofn = {};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = owner;
+  ofn.hInstance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE));
+  ofn.lpstrFilter = pairs.c_str();
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = path;
+  ofn.nMaxFile = chars;
+  ofn.Flags = 0;
+  const BOOL chosen = kind == Chooser::kSave ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+  if (ext_error) *ext_error = CommDlgExtendedError();
+  return chosen != FALSE;
+}
+
+}  // namespace zt
