@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
 """Draws the link utility's icon (resources/link_utility.ico): two logged files, side by
 side, joined by a link; 32 x 32 and 16 x 16, 32-bit with alpha. Run it again to redraw."""
-import struct
+import os
 import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from ico_writer import write_icon  # noqa: E402
 
 
 def pixel(x, y, n):
@@ -31,34 +34,8 @@ def pixel(x, y, n):
     return (24, 58, 110, 255)
 
 
-def image(n):
-    header = struct.pack("<IiiHHIIiiII", 40, n, 2 * n, 1, 32, 0, 0, 0, 0, 0, 0)
-    xor = bytearray()
-    for y in reversed(range(n)):
-        for x in range(n):
-            r, g, b, a = pixel(x, y, n)
-            xor += bytes((b, g, r, a))
-    row = ((n + 31) // 32) * 4
-    mask = bytearray()
-    for y in reversed(range(n)):
-        bits = bytearray(row)
-        for x in range(n):
-            if pixel(x, y, n)[3] == 0:
-                bits[x // 8] |= 0x80 >> (x % 8)
-        mask += bits
-    return header + bytes(xor) + bytes(mask)
-
-
 def main(path):
-    sizes = (32, 16)
-    images = [image(n) for n in sizes]
-    out = struct.pack("<HHH", 0, 1, len(sizes))
-    offset = 6 + 16 * len(sizes)
-    for n, data in zip(sizes, images):
-        out += struct.pack("<BBBBHHII", n, n, 0, 0, 1, 32, len(data), offset)
-        offset += len(data)
-    with open(path, "wb") as f:
-        f.write(out + b"".join(images))
+    write_icon(path, pixel, (32, 16))
 
 
 if __name__ == "__main__":
