@@ -159,9 +159,7 @@ void RunDeviceConnection(HWND main, APPDATA* app, DeviceDialog which) {
   app->hComPort = port.get();
   if (which != DeviceDialog::kInfo) {
     SetStatus(app, 0, LoadText(IDS_CONNECTED));
-    wchar_t text[64];
-    std::swprintf(text, 64, L"COM%d:115200baud", static_cast<int>(number));
-    SetStatus(app, 1, text);
+    SetStatus(app, 1, Wide(PortStatusText(number)));
   }
   switch (which) {
     case DeviceDialog::kInfo: RunDeviceInfoDialog(main); break;

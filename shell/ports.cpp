@@ -89,6 +89,12 @@ int RefreshPortTable(PORTENTRY* table, int selected_item,
   return 0;
 }
 
+std::string PortStatusText(uint32_t n) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "COM%d:115200baud", static_cast<int>(n));
+  return buf;
+}
+
 std::string ComPortPath(uint32_t n) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "\\\\.\\COM%i", static_cast<int>(n));

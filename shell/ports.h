@@ -44,6 +44,9 @@ void SortPorts(PORTENTRY* table);
 int RefreshPortTable(PORTENTRY* table, int selected_item,
                      const std::vector<platform::RegistryValue>* values);
 
+// The status bar's port part while a device dialog runs: "COM%d:115200baud".
+std::string PortStatusText(uint32_t n);
+
 // "\\.\COM%i" formatted with n.
 std::string ComPortPath(uint32_t n);
 // Opens port n exclusively at 115200 8N1 with the device read time-outs; null with the

@@ -152,10 +152,19 @@ TEST(PortRefresh, NoStaleSlotsSurviveBehindAnEndMarker) {
   EXPECT_EQ(Names(t.slots), (std::vector<std::string>{"COM7", "COM8"}));
 }
 
-TEST(ComPortPath, IsTheDeviceNamespacePathOfTheNumber) {
-  EXPECT_EQ(ComPortPath(12), "\\\\.\\COM12");
-  EXPECT_EQ(ComPortPath(1), "\\\\.\\COM1");
-  EXPECT_EQ(ComPortPath(256), "\\\\.\\COM256");
+TEST(ComPortPath, IsTheDeviceNamespacePathAndTheStatusTextOfTheNumber) {
+  struct Case {
+    uint32_t n;
+    const char* path;
+    const char* status;
+  };
+  const Case cases[] = {{12, "\\\\.\\COM12", "COM12:115200baud"},
+                        {1, "\\\\.\\COM1", "COM1:115200baud"},
+                        {256, "\\\\.\\COM256", "COM256:115200baud"}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(ComPortPath(c.n), c.path);
+    EXPECT_EQ(PortStatusText(c.n), c.status);
+  }
 }
 
 TEST(OpenComPort, AbsentPortFailsWithASystemError) {
