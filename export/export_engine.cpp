@@ -250,7 +250,11 @@ ExportResult ExportWorker(const EXPORTJOB& job, ExportProgress& progress,
     return res;
   };
 
-  // Refusals before any ping is read.
+  // Refusals before any ping is read. An output that names the input (the same path, another
+  // spelling of it, or a link to the same file) would truncate the recording it reads.
+  if (platform::SameFile(job.input_path, job.output_path))
+    return fail(ExportStatus::kRefused,
+                job.output_path + ": is the input file; choose another output");
   platform::File in;
   if (!in.OpenRead(job.input_path))
     return fail(ExportStatus::kInputFailed,

@@ -172,7 +172,10 @@ bool RenameFileNoReplace(const std::string& from, const std::string& to, int* er
 namespace zt::platform {
 bool SameFile(const std::string& a, const std::string& b) {
   auto id = [](const std::string& p, BY_HANDLE_FILE_INFORMATION* info) {
-    HANDLE h = CreateFileW(WideFromUtf8(p).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    // No access asked and every sharing allowed: a file another program holds open is
+    // still identified.
+    HANDLE h = CreateFileW(WideFromUtf8(p).c_str(), 0,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     BOOL ok = GetFileInformationByHandle(h, info);

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <limits>
 #include <string>
@@ -211,6 +212,34 @@ TEST(ExportRefusals, MissingInputCreatesNoOutput) {
     EXPECT_EQ(r.status, ExportStatus::kInputFailed);
     EXPECT_NE(r.message.find("ABSENT.BIN"), std::string::npos) << r.message;
     EXPECT_TRUE(dir.Entries().empty());
+  }
+}
+
+TEST(ExportRefusals, OutputThatNamesTheInputFileIsRefusedAndTheInputKept) {
+  namespace fs = std::filesystem;
+  const struct {
+    const char* behaviour;
+    const char* output;  // in the folder of IN.BIN, which also holds sub/
+    bool hard_link;      // the output is first made a hard link to IN.BIN
+  } cases[] = {{"the same path", "IN.BIN", false},
+               {"the path through sub/..", "sub/../IN.BIN", false},
+               {"a hard link to the input", "LINK.LOG", true}};
+  for (const auto& c : cases) {
+    for (bool atomic : {false, true}) {
+      SCOPED_TRACE(std::string(c.behaviour) + (atomic ? ", atomic output" : ", direct output"));
+      TempDir dir;
+      fs::create_directory(fs::u8path(dir.Path("sub")));
+      const std::string in = dir.Path("IN.BIN"), out = dir.Path(c.output);
+      QuietFile(3).WriteTo(in);
+      if (c.hard_link) fs::create_hard_link(fs::u8path(in), fs::u8path(out));
+      const std::string before = test::ReadAll(in);
+      const std::vector<std::string> entries = dir.Entries();
+      ExportResult r = RunExport(JobFor(kFormatText, in, out), atomic);
+      EXPECT_EQ(r.status, ExportStatus::kRefused);
+      EXPECT_EQ(r.message, out + ": is the input file; choose another output");
+      EXPECT_TRUE(test::ReadAll(in) == before) << "the input was changed";
+      EXPECT_EQ(dir.Entries(), entries) << "nothing is created beside the input";
+    }
   }
 }
 
