@@ -38,8 +38,8 @@ const char kHelp[] =
     "           default settings, as the Default Timer dialog sets them) or the timers of a\n"
     "           timer file (--timers), as the Upload settings dialog does; 200 ms a frame\n"
     "\n"
-    "Exit status: 0 done, 1 the port could not be opened or the device did not answer\n"
-    "properly, or the timer file was refused, 2 usage error.\n";
+    "Exit status: 0 done, 1 the port could not be opened or written to, the device did\n"
+    "not answer properly, or the timer file was refused, 2 usage error.\n";
 
 int RunDevice(const std::vector<std::string>& args);
 const Command kCommand{"device", "read, sync or program a logger on a serial port", kHelp,
@@ -66,6 +66,12 @@ std::unique_ptr<platform::SerialPort> OpenPort(const std::string& port, std::str
   return p;
 }
 
+// A frame the line did not take: the port, what was lost and the system's reason.
+std::string SendFailure(const std::string& port_name, const std::string& what, int code) {
+  return port_name + ": " + what + " could not be sent: " +
+         (code != 0 ? platform::ErrorText(code) : std::string("the port took only part of it"));
+}
+
 std::string UtcText(int64_t t) {
   const platform::CivilTime c = platform::UtcCivil(t);
   char buf[64];
@@ -88,12 +94,15 @@ int Info(platform::SerialPort* port) {
   return kExitOk;
 }
 
-int Sync(platform::SerialPort* port) {
+int Sync(platform::SerialPort* port, const std::string& port_name) {
   uint32_t before = 0;
   if (ZR615_GetData(port, GET_CLOCK, &before) < 0) return Fail(kMsgUnableToGetData);
   std::printf("Device UTC time: %s\n", UtcText(before).c_str());
   std::printf("Host UTC time:   %s\n", UtcText(platform::NowUtcSeconds()).c_str());
-  ZR615_SendCommand(port, SET_CLOCK, nullptr);
+  if (ZR615_SendCommand(port, SET_CLOCK, nullptr) != 0) {
+    std::fflush(stdout);
+    return Fail(SendFailure(port_name, "SET_CLOCK", port->LastError()));
+  }
   std::printf("%s\n", kMsgTimeSynchronized);
   std::fflush(stdout);
   uint32_t after = 0;
@@ -102,12 +111,16 @@ int Sync(platform::SerialPort* port) {
   return kExitOk;
 }
 
-int Upload(platform::SerialPort* port, bool use_default, std::vector<TIMERSETTINGS>* timers) {
+int Upload(platform::SerialPort* port, const std::string& port_name, bool use_default,
+           std::vector<TIMERSETTINGS>* timers) {
   SdCardResult sd{0, 0, 0};
   if (ZR615_GetData(port, GET_SD_CARD, &sd) < 0) return Fail(kMsgUnableToCommunicate);
   if (sd.present == 0) return Fail(kMsgInsertSdCard);
   const bool tty = StderrIsTerminal();
-  auto progress = [tty](int done, int total) {
+  int frames_done = 0, frames_total = 0;
+  auto progress = [tty, &frames_done, &frames_total](int done, int total) {
+    frames_done = done;
+    frames_total = total;
     if (tty) {
       std::fprintf(stderr, "\rUploading: %d of %d frames", done, total);
       if (done == total) std::fputc('\n', stderr);
@@ -115,16 +128,24 @@ int Upload(platform::SerialPort* port, bool use_default, std::vector<TIMERSETTIN
       std::fprintf(stderr, "Uploading: %d of %d frames\n", done, total);
     }
   };
+  int rc = 0, error = 0;
   if (use_default) {
     // What the Default Timer dialog's "Set" makes of the defaults.
     TIMERSETTINGS d;
     ReadTimerForm(FillTimerForm(DefaultTimerSettings(), TimerDialogKind::kDefaultTimer),
                   TimerDialogKind::kDefaultTimer, &d);
-    UploadDefaultTimer(port, d, progress);
+    rc = UploadDefaultTimer(port, d, progress, &error);
   } else {
     std::vector<TIMERSETTINGS*> list;
     for (TIMERSETTINGS& t : *timers) list.push_back(&t);
-    UploadAddedTimers(port, list.data(), static_cast<int>(list.size()), progress);
+    rc = UploadAddedTimers(port, list.data(), static_cast<int>(list.size()), progress, &error);
+  }
+  if (rc != 0) {
+    if (tty) std::fputc('\n', stderr);  // end the progress line
+    return Fail(SendFailure(port_name,
+                            "frame " + std::to_string(frames_done + 1) + " of " +
+                                std::to_string(frames_total),
+                            error));
   }
   std::printf("%s\n", kMsgSettingsUploaded);
   return kExitOk;
@@ -155,8 +176,8 @@ int RunDevice(const std::vector<std::string>& args) {
   std::unique_ptr<platform::SerialPort> port = OpenPort(a.Get("port"), &why);
   if (!port) return Fail(why);
   if (what == "info") return Info(port.get());
-  if (what == "sync") return Sync(port.get());
-  return Upload(port.get(), a.Has("default"), &timers);
+  if (what == "sync") return Sync(port.get(), a.Get("port"));
+  return Upload(port.get(), a.Get("port"), a.Has("default"), &timers);
 }
 
 }  // namespace

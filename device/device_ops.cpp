@@ -72,33 +72,46 @@ std::array<std::string, 7> DeviceInfoLines(const DeviceInfo& info) {
   return lines;
 }
 
-void UploadAddedTimers(platform::SerialPort* port, TIMERSETTINGS* const* timers, int count,
-                       const UploadProgress& progress) {
+int UploadAddedTimers(platform::SerialPort* port, TIMERSETTINGS* const* timers, int count,
+                      const UploadProgress& progress, int* system_error) {
+  if (system_error) *system_error = 0;
+  bool listed = port != nullptr && count >= 0 && (count == 0 || timers != nullptr);
+  for (int i = 0; listed && i < count; ++i) listed = timers[i] != nullptr;
+  if (!listed) return kSendFailed;
   const int total = count + 2;
   int done = 0;
   if (progress) progress(done, total);
-  auto sent = [&] {
+  // One frame; a frame the line did not take ends the upload there, without its pause.
+  auto send = [&](int32_t code, const TIMERSETTINGS* record) {
+    if (ZR615_SendCommand(port, code, record) != 0) {
+      if (system_error) *system_error = port->LastError();
+      return false;
+    }
     ++done;
     if (progress) progress(done, total);
     platform::SleepMs(kUploadPauseMs);
+    return true;
   };
-  ZR615_SendCommand(port, UPLOAD_PREAMBLE_1, nullptr);
-  sent();
-  ZR615_SendCommand(port, UPLOAD_PREAMBLE_2, nullptr);
-  sent();
+  if (!send(UPLOAD_PREAMBLE_1, nullptr) || !send(UPLOAD_PREAMBLE_2, nullptr)) return kSendFailed;
   for (int i = 0; i < count; ++i) {
     timers[i]->timer_index = i;
-    ZR615_SendCommand(port, ADD_TIMER, timers[i]);
-    sent();
+    if (!send(ADD_TIMER, timers[i])) return kSendFailed;
   }
+  return 0;
 }
 
-void UploadDefaultTimer(platform::SerialPort* port, const TIMERSETTINGS& default_timer,
-                        const UploadProgress& progress) {
+int UploadDefaultTimer(platform::SerialPort* port, const TIMERSETTINGS& default_timer,
+                       const UploadProgress& progress, int* system_error) {
+  if (system_error) *system_error = 0;
+  if (!port) return kSendFailed;
   if (progress) progress(0, 1);
-  ZR615_SendCommand(port, SET_DEFAULT_TIMER, &default_timer);
+  if (ZR615_SendCommand(port, SET_DEFAULT_TIMER, &default_timer) != 0) {
+    if (system_error) *system_error = port->LastError();
+    return kSendFailed;
+  }
   if (progress) progress(1, 1);
   platform::SleepMs(kUploadPauseMs);
+  return 0;
 }
 
 }  // namespace zt

@@ -48,10 +48,13 @@ using UploadProgress = std::function<void(int done, int total)>;
 
 // "Added timers": UPLOAD_PREAMBLE_1, UPLOAD_PREAMBLE_2, then ADD_TIMER for each timer with
 // its list position stored in the record's timer_index; 200 ms after each frame.
-void UploadAddedTimers(platform::SerialPort* port, TIMERSETTINGS* const* timers, int count,
-                       const UploadProgress& progress);
-// "Default timer": SET_DEFAULT_TIMER with the record, then 200 ms.
-void UploadDefaultTimer(platform::SerialPort* port, const TIMERSETTINGS& default_timer,
-                        const UploadProgress& progress);
+// Returns 0, or kSendFailed at the first frame the port did not take: nothing more is sent
+// and *system_error (when given) receives the port's LastError(), 0 if it gave none.
+// A null port, a negative count or a null timer is refused the same way before any frame.
+int UploadAddedTimers(platform::SerialPort* port, TIMERSETTINGS* const* timers, int count,
+                      const UploadProgress& progress, int* system_error);
+// "Default timer": SET_DEFAULT_TIMER with the record, then 200 ms. Returns as above.
+int UploadDefaultTimer(platform::SerialPort* port, const TIMERSETTINGS& default_timer,
+                       const UploadProgress& progress, int* system_error);
 
 }  // namespace zt

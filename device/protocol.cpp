@@ -77,7 +77,14 @@ int ZR615_SendCommand(platform::SerialPort* hComPort, int32_t command,
   }
   char line[256];
   const size_t n = BuildCommandLine(command, bytes, line);
-  hComPort->Write(line, n);  // a lost or partial write is not detected
+  if (!hComPort) return kSendFailed;
+  // A frame the line did not take whole is lost to the logger: report it.
+  const int written = hComPort->Write(line, n);
+  if (written < 0 || static_cast<size_t>(written) < n) {
+    platform::DebugTrace("ZR615_SendCommand: wrote %d of %d bytes\n", written,
+                         static_cast<int>(n));
+    return kSendFailed;
+  }
   return 0;
 }
 

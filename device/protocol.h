@@ -56,6 +56,10 @@ constexpr size_t kReplyBufferSize = 256;    // 255 characters and a NUL
 constexpr size_t kReadChunk = 200;
 constexpr uint64_t kReplyDeadlineSeconds = 2;
 
+// ZR615_SendCommand's result when the port did not take the whole line (a failed or short
+// write: the line is down or the port was pulled). Beside -1 and -2 of ZR615_GetData.
+constexpr int kSendFailed = -3;
+
 // Result words a query code returns: 1 for 100, 102, 103 and 109, 2 for 101, 3 for 104,
 // 0 for any other code.
 int ResultWordCount(int32_t code);
@@ -69,7 +73,8 @@ size_t BuildCommandLine(int32_t code, const uint8_t* payload128, char* out);
 
 // Sends one command frame and reads nothing back. `payload` is the timer record for
 // ADD_TIMER and SET_DEFAULT_TIMER and is ignored otherwise; SET_CLOCK carries the host's
-// time read at this moment. Always returns 0.
+// time read at this moment. Returns 0 when the port took the whole line, kSendFailed when
+// the write failed or fell short (the port's LastError() tells why).
 int ZR615_SendCommand(platform::SerialPort* hComPort, int32_t command,
                       const TIMERSETTINGS* payload);
 

@@ -17,6 +17,9 @@ class SerialPort {
   // Returns at once with what is buffered (up to n bytes); when nothing is, waits at most
   // 100 ms for a first byte and returns as soon as one arrives. 0 on time-out, -1 on error.
   virtual int Read(void* buf, size_t n) = 0;
+  // The system's error code (errno, GetLastError) of the last Read or Write that failed or
+  // took fewer bytes than asked; 0 when the port gave none.
+  virtual int LastError() const { return 0; }
 };
 
 // Opens a serial device exclusively at 115200 baud, 8 data bits, no parity, 1 stop bit, raw,

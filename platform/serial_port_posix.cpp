@@ -30,19 +30,28 @@ class PosixSerialPort final : public SerialPort {
   int Write(const void* data, size_t n) override {
     const char* p = static_cast<const char*>(data);
     size_t done = 0;
-    // One call from the caller's side; the tty may take a long line in pieces.
+    // One call from the caller's side; the tty may take a long line in pieces. A line held
+    // back (flow stopped) gets a second to move on; one that hangs up meanwhile ends the
+    // wait at once and the next write reports it.
+    int stalled_polls = 0;
     while (done < n) {
       ssize_t w = ::write(fd_, p + done, n - done);
       if (w < 0) {
         if (errno == EINTR) continue;
         if (errno == EAGAIN) {
           pollfd pfd{fd_, POLLOUT, 0};
-          if (::poll(&pfd, 1, 100) <= 0) break;
+          if (::poll(&pfd, 1, 100) <= 0 && ++stalled_polls >= 10) {
+            last_error_ = EAGAIN;
+            break;
+          }
           continue;
         }
+        // A line that has hung up (its far side closed) reports EIO here.
+        last_error_ = errno;
         return done > 0 ? static_cast<int>(done) : -1;
       }
       done += static_cast<size_t>(w);
+      stalled_polls = 0;
     }
     return static_cast<int>(done);
   }
@@ -54,9 +63,15 @@ class PosixSerialPort final : public SerialPort {
     do {
       r = ::poll(&pfd, 1, 100);
     } while (r < 0 && errno == EINTR);
-    if (r < 0) return -1;
+    if (r < 0) {
+      last_error_ = errno;
+      return -1;
+    }
     if (r == 0) return 0;
-    if (pfd.revents & (POLLERR | POLLNVAL)) return -1;
+    if (pfd.revents & (POLLERR | POLLNVAL)) {
+      last_error_ = (pfd.revents & POLLNVAL) ? EBADF : EIO;
+      return -1;
+    }
     ssize_t got;
     do {
       got = ::read(fd_, buf, n);
@@ -69,14 +84,18 @@ class PosixSerialPort final : public SerialPort {
         ::poll(nullptr, 0, 100);
         return 0;
       }
+      last_error_ = errno;
       return -1;
     }
     if (got == 0 && (pfd.revents & POLLHUP)) ::poll(nullptr, 0, 100);
     return static_cast<int>(got);
   }
 
+  int LastError() const override { return last_error_; }
+
  private:
   int fd_;
+  int last_error_ = 0;
 };
 
 // Sorts names with their digit runs compared as numbers: ttyUSB2 before ttyUSB10.
@@ -140,15 +159,21 @@ std::unique_ptr<SerialPort> OpenSerialPort(const std::string& path, int* error) 
     if (error) *error = e;
     return nullptr;
   }
-  // 115200 8N1, raw. The results of the settings are not fatal, as with a COM port.
+  // 115200 8N1, raw. A line that does not take these settings is refused, as a COM port
+  // that refuses its state is.
   ::cfmakeraw(&tio);
   tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
   tio.c_cflag |= CS8 | CLOCAL | CREAD;
   tio.c_cc[VMIN] = 0;
   tio.c_cc[VTIME] = 0;
-  ::cfsetispeed(&tio, B115200);
-  ::cfsetospeed(&tio, B115200);
-  ::tcsetattr(fd, TCSANOW, &tio);
+  if (::cfsetispeed(&tio, B115200) != 0 || ::cfsetospeed(&tio, B115200) != 0 ||
+      ::tcsetattr(fd, TCSANOW, &tio) != 0) {
+    int e = errno;
+    ::close(fd);
+    if (error) *error = e;
+    return nullptr;
+  }
+  // Whatever was left on the line is discarded; a line that cannot flush still works.
   ::tcflush(fd, TCIOFLUSH);
   return std::make_unique<PosixSerialPort>(fd);
 }

@@ -15,18 +15,28 @@ class WinSerialPort final : public SerialPort {
 
   int Write(const void* data, size_t n) override {
     DWORD written = 0;
-    if (!WriteFile(h_, data, static_cast<DWORD>(n), &written, nullptr)) return -1;
+    if (!WriteFile(h_, data, static_cast<DWORD>(n), &written, nullptr)) {
+      last_error_ = static_cast<int>(GetLastError());
+      return -1;
+    }
+    if (written < n) last_error_ = 0;  // a short write without a system error
     return static_cast<int>(written);
   }
 
   int Read(void* buf, size_t n) override {
     DWORD got = 0;
-    if (!ReadFile(h_, buf, static_cast<DWORD>(n), &got, nullptr)) return -1;
+    if (!ReadFile(h_, buf, static_cast<DWORD>(n), &got, nullptr)) {
+      last_error_ = static_cast<int>(GetLastError());
+      return -1;
+    }
     return static_cast<int>(got);
   }
 
+  int LastError() const override { return last_error_; }
+
  private:
   HANDLE h_;
+  int last_error_ = 0;
 };
 
 }  // namespace
@@ -38,13 +48,20 @@ std::unique_ptr<SerialPort> OpenSerialPort(const std::string& path, int* error) 
     if (error) *error = static_cast<int>(GetLastError());
     return nullptr;
   }
-  // Settings, time-outs and purge are applied without checking: a port that takes the open
-  // but not the settings is used with whatever settings it has.
+  // A port that takes the open but not the line settings or the time-outs is refused:
+  // without the time-outs a read could wait for ever on a silent logger.
+  auto refuse = [h, error]() -> std::unique_ptr<SerialPort> {
+    const DWORD code = GetLastError();
+    CloseHandle(h);
+    if (error) *error = static_cast<int>(code != 0 ? code : ERROR_GEN_FAILURE);
+    return nullptr;
+  };
   DCB dcb;
   ZeroMemory(&dcb, sizeof dcb);
-  BuildCommDCBW(L"baud=115200 parity=N data=8 stop=1", &dcb);
   dcb.DCBlength = sizeof(DCB);
-  SetCommState(h, &dcb);
+  if (!BuildCommDCBW(L"baud=115200 parity=N data=8 stop=1", &dcb)) return refuse();
+  dcb.DCBlength = sizeof(DCB);
+  if (!SetCommState(h, &dcb)) return refuse();
   // A read returns at once with what is buffered, or waits up to 100 ms for a first byte.
   COMMTIMEOUTS to;
   to.ReadIntervalTimeout = MAXDWORD;
@@ -52,7 +69,8 @@ std::unique_ptr<SerialPort> OpenSerialPort(const std::string& path, int* error) 
   to.ReadTotalTimeoutConstant = 100;
   to.WriteTotalTimeoutMultiplier = 0;
   to.WriteTotalTimeoutConstant = 0;
-  SetCommTimeouts(h, &to);
+  if (!SetCommTimeouts(h, &to)) return refuse();
+  // Whatever was left on the line is discarded; a port that cannot purge still works.
   PurgeComm(h, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
   return std::make_unique<WinSerialPort>(h);
 }

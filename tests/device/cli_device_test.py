@@ -240,6 +240,33 @@ def test_upload_refusals(r):
         sim.stop()
 
 
+def test_hangup(r):
+    # The logger answers the query, then drops the line: the next frame cannot be written,
+    # and the command says so with the port and the system's reason, not success.
+    import errno
+    for args, fault, sent, success in ((["upload", "--default"], "hangup:104", [104],
+                                        "Settings uploaded"),
+                                       (["sync"], "hangup:100", [100], "Time synchronized")):
+        sim = r.start("--fault", fault)
+        try:
+            rc, out, err = r.zt("device", args[0], "--port", r.port(sim), *args[1:])
+            m = re.fullmatch(re.escape("zt615: " + r.port(sim) + ": ") +
+                             r".* could not be sent: (.+)", err.strip().split("\n")[-1])
+            check(rc == 1 and success not in out and m is not None,
+                  "%s after a hang-up: %d %r %r" % (args[0], rc, out, err))
+            if m and not r.wine:
+                check(m.group(1) == os.strerror(errno.EIO), "%s: EIO: %r" % (args[0], err))
+            try:
+                status = sim.proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                status = None
+            frames = sim.frames()
+            check(status == 0 and codes(frames) == sent and frames[-1].get("event") == "hangup",
+                  "%s: the logger hung up and exited 0: %r %r" % (args[0], status, frames))
+        finally:
+            sim.stop()
+
+
 def test_timers_command(r):
     path = os.path.join(r.work, "MADE.DAT")
     rc, out, err = r.zt("timers", "new", r.host_path(path),
@@ -334,7 +361,7 @@ def main():
     try:
         for t in (test_info, test_info_without_card, test_info_faults, test_sync,
                   test_upload_timers, test_upload_default, test_upload_refusals,
-                  test_timers_command, test_port_errors_and_usage):
+                  test_hangup, test_timers_command, test_port_errors_and_usage):
             print("== " + t.__name__)
             t(r)
     finally:

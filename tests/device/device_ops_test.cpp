@@ -127,7 +127,11 @@ TEST(Upload, ThreeAddedTimersGoOutAs45111WithIndices012) {
   a.timer_index = 9;
   TIMERSETTINGS* list[] = {&a, &b, &c};
   std::vector<std::pair<int, int>> progress;
-  UploadAddedTimers(&port, list, 3, [&](int d, int t) { progress.push_back({d, t}); });
+  int error = -1;
+  EXPECT_EQ(UploadAddedTimers(&port, list, 3, [&](int d, int t) { progress.push_back({d, t}); },
+                              &error),
+            0);
+  EXPECT_EQ(error, 0);
   EXPECT_EQ(CodesWritten(port), (std::vector<int32_t>{4, 5, 1, 1, 1}));
   for (int i = 0; i < 3; ++i) {
     const auto f = DecodeLine(port.writes[2 + i].substr(0, 184));
@@ -143,7 +147,9 @@ TEST(Upload, ThreeAddedTimersGoOutAs45111WithIndices012) {
 TEST(Upload, NoAddedTimersSendsTheTwoPreamblesOnly) {
   LoopbackPort port;
   std::vector<std::pair<int, int>> progress;
-  UploadAddedTimers(&port, nullptr, 0, [&](int d, int t) { progress.push_back({d, t}); });
+  EXPECT_EQ(UploadAddedTimers(&port, nullptr, 0, [&](int d, int t) { progress.push_back({d, t}); },
+                              nullptr),
+            0);
   EXPECT_EQ(CodesWritten(port), (std::vector<int32_t>{4, 5}));
   EXPECT_EQ(progress.back(), std::make_pair(2, 2));
 }
@@ -152,11 +158,58 @@ TEST(Upload, DefaultTimerIsOneFrame) {
   LoopbackPort port;
   TIMERSETTINGS d = DefaultTimerSettings();
   std::vector<std::pair<int, int>> progress;
-  UploadDefaultTimer(&port, d, [&](int dn, int t) { progress.push_back({dn, t}); });
+  EXPECT_EQ(UploadDefaultTimer(&port, d, [&](int dn, int t) { progress.push_back({dn, t}); },
+                               nullptr),
+            0);
   EXPECT_EQ(CodesWritten(port), (std::vector<int32_t>{2}));
   EXPECT_EQ(progress.back(), std::make_pair(1, 1));
   const auto f = DecodeLine(port.writes[0].substr(0, 184));
   EXPECT_EQ(LoadI32(f.data() + 8 + 52), 2000);  // range_mm
+}
+
+// A frame the line does not take (a failed or short write) ends the upload there: nothing
+// after it is sent, the progress stops before it, and the port's error code comes back.
+TEST(Upload, FrameThePortDoesNotTakeStopsTheUpload) {
+  const struct {
+    const char* behaviour;
+    bool default_timer;
+    int failing_write, write_result, system_error;
+  } cases[] = {
+      {"the first preamble fails", false, 0, -1, 5},
+      {"the second preamble fails", false, 1, -1, 1167},
+      {"the second timer frame fails", false, 3, -1, 5},
+      {"a timer frame goes out short", false, 2, 184, 0},
+      {"the default timer frame fails", true, 0, -1, 5},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.behaviour);
+    LoopbackPort port;
+    port.fail_write = c.failing_write;
+    port.fail_result = c.write_result;
+    port.fail_error = c.system_error;
+    TIMERSETTINGS a = NewAddedTimer(DefaultTimerSettings(), 100), b = a, d = a;
+    TIMERSETTINGS* list[] = {&a, &b, &d};
+    int last_done = -1, error = -1;
+    auto note = [&](int done, int) { last_done = done; };
+    EXPECT_EQ(c.default_timer ? UploadDefaultTimer(&port, d, note, &error)
+                              : UploadAddedTimers(&port, list, 3, note, &error),
+              kSendFailed);
+    EXPECT_EQ(port.writes.size(), static_cast<size_t>(c.failing_write) + 1);
+    EXPECT_EQ(error, c.system_error);
+    EXPECT_EQ(last_done, c.failing_write);
+  }
+}
+
+TEST(Upload, NoPortOrABadListSendsNothing) {
+  LoopbackPort port;
+  TIMERSETTINGS a = DefaultTimerSettings();
+  TIMERSETTINGS* with_null[] = {&a, nullptr};
+  EXPECT_EQ(UploadAddedTimers(nullptr, with_null, 1, nullptr, nullptr), kSendFailed);
+  EXPECT_EQ(UploadAddedTimers(&port, with_null, -1, nullptr, nullptr), kSendFailed);
+  EXPECT_EQ(UploadAddedTimers(&port, with_null, 2, nullptr, nullptr), kSendFailed);
+  EXPECT_EQ(UploadDefaultTimer(nullptr, a, nullptr, nullptr), kSendFailed);
+  EXPECT_EQ(ZR615_SendCommand(nullptr, SET_CLOCK, nullptr), kSendFailed);
+  EXPECT_TRUE(port.writes.empty());
 }
 
 }  // namespace

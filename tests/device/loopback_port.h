@@ -1,5 +1,7 @@
 // A serial port for tests: records what is written and answers reads from a script of
-// timed chunks, or from a responder that turns each written line into a reply.
+// timed chunks, or from a responder that turns each written line into a reply. A line
+// that stops taking frames is one whose write number `fail_write` (from 0) gives
+// `fail_result` (-1, or a short count) with `fail_error` as the system's code.
 #pragma once
 
 #include <cstdint>
@@ -25,7 +27,10 @@ class LoopbackPort : public platform::SerialPort {
   // Called with each written line; returns the chunks that answer it.
   std::function<std::vector<Chunk>(const std::string& line)> responder;
 
-  std::vector<std::string> writes;
+  std::vector<std::string> writes;  // every line handed to Write, taken or not
+  int fail_write = -1;
+  int fail_result = -1;
+  int fail_error = 0;
   size_t largest_read_request = 0;
   size_t bytes_handed_out = 0;
 
@@ -33,6 +38,10 @@ class LoopbackPort : public platform::SerialPort {
 
   int Write(const void* data, size_t n) override {
     writes.emplace_back(static_cast<const char*>(data), n);
+    if (static_cast<int>(writes.size()) - 1 == fail_write) {
+      last_error_ = fail_error;
+      return fail_result;
+    }
     if (start_ms_ == 0) start_ms_ = platform::TickMs();
     if (responder) {
       const uint64_t now = platform::TickMs() - start_ms_;
@@ -65,9 +74,12 @@ class LoopbackPort : public platform::SerialPort {
     return static_cast<int>(take);
   }
 
+  int LastError() const override { return last_error_; }
+
  private:
   std::deque<Chunk> chunks_;
   uint64_t start_ms_ = 0;
+  int last_error_ = 0;
 };
 
 // A reply line: "CMND", the code and the words, Base64 and CR.

@@ -130,6 +130,31 @@ TEST(SimLogger, FaultsShapeTheReply) {
   }
 }
 
+// The hangup fault leaves the reply as it is and marks the line to be dropped after it.
+TEST(SimLogger, HangupAnswersItsQueryNormallyThenDropsTheLine) {
+  const struct {
+    const char* fault;
+    int32_t code;
+    bool hangs_up;
+  } cases[] = {{"hangup:104", GET_SD_CARD, true},
+               {"hangup:104", GET_TILT, false},
+               {"hangup", GET_CLOCK, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.fault) + " " + std::to_string(c.code));
+    std::vector<Fault> faults;
+    std::string why, log, plain_log;
+    ASSERT_TRUE(ParseFaults(c.fault, &faults, &why)) << why;
+    SimLogger logger(LoggerState{}, faults), plain(LoggerState{}, {});
+    const auto pieces = logger.HandleLine(QueryText(c.code), kNowMs, &log);
+    const auto expected = plain.HandleLine(QueryText(c.code), kNowMs, &plain_log);
+    EXPECT_EQ(pieces.at(0).bytes, expected.at(0).bytes);
+    EXPECT_EQ(log, plain_log);
+    EXPECT_EQ(logger.hanging_up(), c.hangs_up);
+  }
+  EXPECT_EQ(SimLogger::HangupLog(kNowMs + 125),
+            "{\"time\": 1700000000.125, \"event\": \"hangup\"}");
+}
+
 TEST(SimLogger, FaultListsAreCheckedWhenParsed) {
   const struct {
     const char* text;
@@ -137,6 +162,7 @@ TEST(SimLogger, FaultListsAreCheckedWhenParsed) {
     size_t count;
   } cases[] = {{"no-reply", true, 1},     {"no-reply:any,delay:102:10", true, 2},
                {"split:109:150", true, 1}, {"", true, 0},
+               {"hangup:104", true, 1},    {"hangup:x", false, 0},
                {"explode", false, 0},      {"delay:x", false, 0},
                {"delay:102:-5", false, 0}, {"delay:102:5:6", false, 0}};
   for (const auto& c : cases) {

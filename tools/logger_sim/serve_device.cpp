@@ -25,7 +25,7 @@ const FaultName kFaultNames[] = {
     {"wrong-code", FaultKind::kWrongCode, 0}, {"split", FaultKind::kSplit, 150},
     {"delay", FaultKind::kDelay, 2500},       {"garbage", FaultKind::kGarbage, 0},
     {"no-cr", FaultKind::kNoCr, 0},           {"flood", FaultKind::kFlood, 1000},
-    {"short", FaultKind::kShort, 0},
+    {"short", FaultKind::kShort, 0},          {"hangup", FaultKind::kHangup, 0},
 };
 
 uint32_t Bits(float f) {
@@ -122,6 +122,11 @@ std::string TimerJson(const TIMERSETTINGS& t) {
          ", \"output_flags\": " + std::to_string(t.output_flags) + "}";
 }
 
+std::string SimLogger::HangupLog(int64_t now_ms) {
+  return "{\"time\": " + ShortNumber(static_cast<double>(now_ms) / 1000.0) +
+         ", \"event\": \"hangup\"}";
+}
+
 std::vector<ReplyPiece> SimLogger::HandleLine(const std::string& line, int64_t now_ms,
                                               std::string* log) {
   const std::string stamp = "{\"time\": " + ShortNumber(static_cast<double>(now_ms) / 1000.0);
@@ -184,6 +189,7 @@ std::vector<ReplyPiece> SimLogger::HandleLine(const std::string& line, int64_t n
     default: break;  // an unknown query is echoed without words
   }
   if (FaultFor(code, FaultKind::kShort) && !words.empty()) words.pop_back();
+  if (FaultFor(code, FaultKind::kHangup)) hanging_up_ = true;  // after this reply, if any
   if (FaultFor(code, FaultKind::kNoReply)) {
     *log = entry + ", \"reply\": \"none (fault)\"}";
     return {};

@@ -22,6 +22,7 @@ enum class FaultKind {
   kFlood,       // arg bytes (1000) of Base64 characters without a CR instead of the reply
   kShort,       // one result word less than the code returns (only "CMND" and the code
                 // for a one-word code)
+  kHangup,      // the reply goes out normally, then the logger drops the line and is gone
 };
 
 struct Fault {
@@ -31,7 +32,7 @@ struct Fault {
 };
 
 // Parses "KIND[:CODE[:ARG]]" items separated by commas, KIND one of no-reply, wrong-magic,
-// wrong-code, split, delay, garbage, no-cr, flood, short; CODE a query code or "any".
+// wrong-code, split, delay, garbage, no-cr, flood, short, hangup; CODE a query code or "any".
 bool ParseFaults(const std::string& text, std::vector<Fault>* out, std::string* why);
 
 struct LoggerState {
@@ -64,12 +65,18 @@ class SimLogger {
   // line (without newline) describing the frame.
   std::vector<ReplyPiece> HandleLine(const std::string& line, int64_t now_ms, std::string* log);
 
+  // True once a query with the hangup fault has been answered: the server drops the line
+  // after that reply has gone out, logging HangupLog(), and stops.
+  bool hanging_up() const { return hanging_up_; }
+  static std::string HangupLog(int64_t now_ms);
+
   const LoggerState& state() const { return state_; }
 
  private:
   const Fault* FaultFor(int32_t code, FaultKind kind) const;
   LoggerState state_;
   std::vector<Fault> faults_;
+  bool hanging_up_ = false;
 };
 
 // JSON text of a timer record's fields.

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -43,6 +44,22 @@ struct Pending {
   int64_t due_mono_ms;
   std::string bytes;
 };
+
+// Waits until the host has read the last reply (at most 2 s), so that the hang-up does not
+// swallow it: a hang-up discards what waits in the terminal side's input. The reply is
+// taken when it has been seen waiting and is gone, or when none has waited for 50 ms.
+void WaitUntilHostHasRead(int slave) {
+  const int64_t start = MonoMs();
+  bool seen = false;
+  for (;;) {
+    int waiting = 0;
+    if (ioctl(slave, FIONREAD, &waiting) != 0) return;
+    if (waiting > 0) seen = true;
+    const int64_t elapsed = MonoMs() - start;
+    if ((waiting == 0 && (seen || elapsed >= 50)) || elapsed >= 2000) return;
+    usleep(500);
+  }
+}
 
 }  // namespace
 
@@ -127,8 +144,13 @@ int ServeOnPty(SimLogger* logger, const ServeOptions& options) {
           continue;
         }
         std::string log;
+        const bool was_hanging_up = logger->hanging_up();
         const std::vector<ReplyPiece> pieces = logger->HandleLine(line, NowMs(), &log);
         line.clear();
+        // About to hang up: hold the host's writes back from now on (the terminal side's
+        // output stopped), so that its next frame meets the hang-up rather than slipping
+        // through while the reply is read.
+        if (logger->hanging_up() && !was_hanging_up) tcflow(slave, TCOOFF);
         std::fprintf(options.log, "%s\n", log.c_str());
         std::fflush(options.log);
         int64_t due = MonoMs();
@@ -160,10 +182,19 @@ int ServeOnPty(SimLogger* logger, const ServeOptions& options) {
       }
       out.pop_front();
     }
+    // The hangup fault: once its reply is out and read, the logger drops the line. Closing
+    // the pseudo-terminal's master side hangs up the terminal side: the host's writes then
+    // fail (EIO), as with a logger that was switched off or unplugged.
+    if (logger->hanging_up() && out.empty()) {
+      WaitUntilHostHasRead(slave);
+      std::fprintf(options.log, "%s\n", SimLogger::HangupLog(NowMs()).c_str());
+      std::fflush(options.log);
+      break;
+    }
   }
   if (!options.link.empty()) unlink(options.link.c_str());
-  close(slave);
   close(master);
+  close(slave);
   return 0;
 }
 
