@@ -256,8 +256,9 @@ void CloseLoggedData(APPDATA* app) {
   SendMessageW(app->hWndEcho, WMU_FILE_CLOSED, 0, 0);
 }
 
+// The chosen file is checked before the open one is let go: a refused choice leaves the
+// file that was open (and "Export Data") as they were.
 void LoadLoggedData(HWND main, APPDATA* app, const std::wstring& path) {
-  CloseLoggedData(app);
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
@@ -283,6 +284,7 @@ void LoadLoggedData(HWND main, APPDATA* app, const std::wstring& path) {
     ShowErrorCode(main, static_cast<int>(code));
     return;
   }
+  CloseLoggedData(app);
   app->hDataFile = file;
   wcsncpy(app->data_file_path, path.c_str(), MAX_PATH - 1);
   app->data_file_path[MAX_PATH - 1] = L'\0';
