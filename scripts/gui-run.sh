@@ -31,7 +31,10 @@ if [ -z "${DISPLAY:-}" ]; then
       kill -0 "$pid" 2>/dev/null || break
       sleep 0.05
     done
-    if [ -e "/tmp/.X11-unix/X$n" ] && kill -0 "$pid" 2>/dev/null; then
+    # The display is ours only if our Xvfb holds its lock: two runs starting at once may
+    # both try :$n, and the loser must not use the winner's display.
+    if [ -e "/tmp/.X11-unix/X$n" ] && kill -0 "$pid" 2>/dev/null &&
+      [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$pid" ]; then
       export DISPLAY=":$n"
       xvfb_pid=$pid
       break

@@ -1,5 +1,7 @@
 #include "tests/gui/gui_driver.h"
 
+#include <commctrl.h>
+
 #include <cstdio>
 #include <vector>
 
@@ -163,8 +165,15 @@ bool PostClose(HWND hwnd) { return PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0
 
 // --- Message boxes and file dialogs
 
+// A message box: the text static 0xFFFF, its buttons (1-11) and icon (20 on Windows, 1088
+// under Wine) and nothing else, so that a dialog with a label without id is not taken for one.
 static bool IsMessageBox(HWND h) {
-  return ClassOf(h) == L"#32770" && GetDlgItem(h, 0xFFFF) != nullptr;
+  if (ClassOf(h) != L"#32770" || GetDlgItem(h, 0xFFFF) == nullptr) return false;
+  for (HWND c = GetWindow(h, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    const int id = GetDlgCtrlID(c) & 0xFFFF;
+    if (!((id >= 1 && id <= 11) || id == 20 || id == 1088 || id == 0xFFFF)) return false;
+  }
+  return true;
 }
 
 bool MessageBoxShown(DWORD pid) {
@@ -246,6 +255,19 @@ bool FileDialogCancel(HWND dialog, DWORD ms) {
   return WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, ms);
 }
 
+std::wstring FileDialogName(HWND dialog) {
+  HWND field = NameField(dialog);
+  HWND edit = field ? FindEdit(field) : nullptr;
+  return edit ? TextOf(edit) : field ? TextOf(field) : L"<no name field>";
+}
+
+std::wstring FileDialogFirstType(HWND dialog) {
+  HWND types = GetDlgItem(dialog, 1136);  // the file type list
+  if (!types) return L"<no file type list>";
+  std::vector<std::wstring> items = ListItems(types);
+  return items.empty() ? L"" : items[0];
+}
+
 // --- Geometry and pictures
 
 RECT ChildRect(HWND parent, HWND child) {
@@ -296,6 +318,146 @@ bool SaveScreenshot(HWND hwnd, const std::wstring& bmp_path) {
   bool ok = std::fwrite(&fh, sizeof fh, 1, f) == 1 && std::fwrite(&bi, sizeof bi, 1, f) == 1 &&
             std::fwrite(pixels.data(), 1, pixels.size(), f) == pixels.size();
   return std::fclose(f) == 0 && ok;
+}
+
+// --- Windows whose controls have no ids
+
+HWND FindChild(HWND parent, const std::wstring& cls, const std::wstring& text) {
+  for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    if (ClassOf(c) == cls && (text.empty() || TextOf(c) == text)) return c;
+  return nullptr;
+}
+
+bool PostClickWindow(HWND control) { return control && PostMessageW(control, BM_CLICK, 0, 0); }
+
+bool PostMenuCommand(HWND wnd, int id) {
+  return PostMessageW(wnd, WM_COMMAND, MAKEWPARAM(id, 0), 0) != 0;
+}
+
+static LRESULT Send(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  DWORD_PTR r = 0;
+  if (!SendMessageTimeoutW(h, msg, wp, lp, SMTO_ABORTIFHUNG, 5000, &r)) return -1;
+  return static_cast<LRESULT>(r);
+}
+
+std::vector<std::wstring> ListItems(HWND list) {
+  const bool combo = ClassOf(list) == L"ComboBox";
+  const UINT count_msg = combo ? CB_GETCOUNT : LB_GETCOUNT;
+  const UINT len_msg = combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN;
+  const UINT text_msg = combo ? CB_GETLBTEXT : LB_GETTEXT;
+  std::vector<std::wstring> items;
+  const LRESULT n = Send(list, count_msg, 0, 0);
+  for (LRESULT i = 0; i < n; ++i) {
+    const LRESULT len = Send(list, len_msg, i, 0);
+    if (len < 0) break;
+    std::vector<wchar_t> buf(static_cast<size_t>(len) + 2, L'\0');
+    Send(list, text_msg, i, reinterpret_cast<LPARAM>(buf.data()));
+    items.emplace_back(buf.data());
+  }
+  return items;
+}
+
+int ListSelection(HWND list) {
+  const bool combo = ClassOf(list) == L"ComboBox";
+  return static_cast<int>(Send(list, combo ? CB_GETCURSEL : LB_GETCURSEL, 0, 0));
+}
+
+// --- Memory in another process
+
+RemoteMemory::RemoteMemory(HWND wnd, size_t bytes) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(wnd, &pid);
+  process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  if (process_)
+    address_ = VirtualAllocEx(process_, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+}
+
+RemoteMemory::~RemoteMemory() {
+  if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+  if (process_) CloseHandle(process_);
+}
+
+bool RemoteMemory::Write(const void* data, size_t n) {
+  SIZE_T done = 0;
+  return address_ && WriteProcessMemory(process_, address_, data, n, &done) && done == n;
+}
+
+bool RemoteMemory::Read(void* data, size_t n) {
+  SIZE_T done = 0;
+  return address_ && ReadProcessMemory(process_, address_, data, n, &done) && done == n;
+}
+
+std::wstring StatusBarText(HWND bar, int part) {
+  const LRESULT r = Send(bar, SB_GETTEXTLENGTHW, static_cast<WPARAM>(part), 0);
+  if (r < 0) return L"<status bar does not answer>";
+  const size_t len = LOWORD(r);
+  std::vector<wchar_t> buf(len + 1, L'\0');
+  RemoteMemory mem(bar, buf.size() * sizeof(wchar_t));
+  if (!mem.ok() || !mem.Write(buf.data(), buf.size() * sizeof(wchar_t)))
+    return L"<no memory in the program>";
+  Send(bar, SB_GETTEXTW, static_cast<WPARAM>(part), mem.lparam());
+  mem.Read(buf.data(), buf.size() * sizeof(wchar_t));
+  buf.back() = L'\0';
+  return buf.data();
+}
+
+bool PickerTime(HWND picker, SYSTEMTIME* t) {
+  RemoteMemory mem(picker, sizeof(SYSTEMTIME));
+  return mem.ok() && Send(picker, DTM_GETSYSTEMTIME, 0, mem.lparam()) == GDT_VALID &&
+         mem.Read(t, sizeof *t);
+}
+
+bool SetPickerTime(HWND picker, const SYSTEMTIME& t) {
+  RemoteMemory mem(picker, sizeof(SYSTEMTIME));
+  return mem.ok() && mem.Write(&t, sizeof t) &&
+         Send(picker, DTM_SETSYSTEMTIME, GDT_VALID, mem.lparam()) != 0;
+}
+
+// --- Keys
+
+static INPUT Key(WORD vk, bool up) {
+  INPUT in = {};
+  in.type = INPUT_KEYBOARD;
+  in.ki.wVk = vk;
+  in.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+  in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  return in;
+}
+
+static bool Foreground(HWND wnd) {
+  return WaitUntil(
+      [&] {
+        if (GetForegroundWindow() == wnd) return true;
+        SetForegroundWindow(wnd);
+        return false;
+      },
+      5000);
+}
+
+bool SendAltKey(HWND wnd, wchar_t ch) {
+  if (!Foreground(wnd)) return false;
+  const SHORT scan = VkKeyScanW(ch);
+  if (scan == -1) return false;
+  const WORD vk = LOBYTE(scan);
+  const bool shift = HIBYTE(scan) & 1;
+  std::vector<INPUT> keys = {Key(VK_MENU, false)};
+  if (shift) keys.push_back(Key(VK_SHIFT, false));
+  keys.push_back(Key(vk, false));
+  keys.push_back(Key(vk, true));
+  if (shift) keys.push_back(Key(VK_SHIFT, true));
+  keys.push_back(Key(VK_MENU, true));
+  return SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT)) == keys.size();
+}
+
+bool SendKeys(const std::wstring& text) {
+  std::vector<INPUT> keys;
+  for (wchar_t ch : text) {
+    const SHORT scan = VkKeyScanW(ch);
+    if (scan == -1) return false;
+    keys.push_back(Key(LOBYTE(scan), false));
+    keys.push_back(Key(LOBYTE(scan), true));
+  }
+  return SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT)) == keys.size();
 }
 
 }  // namespace zt::gui

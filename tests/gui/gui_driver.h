@@ -79,6 +79,9 @@ HWND WaitFileDialog(DWORD pid, DWORD ms = kWaitMs);
 // Types a path into the name field and presses Open/Save; waits until the dialog is gone.
 bool FileDialogChoose(HWND dialog, const std::wstring& path, DWORD ms = kWaitMs);
 bool FileDialogCancel(HWND dialog, DWORD ms = kWaitMs);
+// The text of its name field (what the program put there), and its first file type.
+std::wstring FileDialogName(HWND dialog);
+std::wstring FileDialogFirstType(HWND dialog);
 
 // Saves the window as it is on the screen (PrintWindow of another process gives black) to
 // a 24-bit .bmp file.
@@ -86,6 +89,50 @@ bool SaveScreenshot(HWND hwnd, const std::wstring& bmp_path);
 
 // A control's rectangle in its parent's client coordinates.
 RECT ChildRect(HWND parent, HWND child);
+
+// --- Windows whose controls have no ids, and controls without marshalled messages.
+
+// The first direct child of `parent` with this class and text (empty text: any).
+HWND FindChild(HWND parent, const std::wstring& cls, const std::wstring& text = L"");
+// Clicks a control found by its handle (BM_CLICK, posted).
+bool PostClickWindow(HWND control);
+// A command as a menu item or an accelerator sends it (posted).
+bool PostMenuCommand(HWND wnd, int id);
+
+// Items of a "ListBox" or "ComboBox" (their text messages are marshalled between processes).
+std::vector<std::wstring> ListItems(HWND list);
+// The selected item of a combo box or single-selection list box (-1: none).
+int ListSelection(HWND list);
+
+// Memory in the process that owns `wnd`, for messages whose pointer Windows does not carry
+// across processes (status bar texts, picker times).
+class RemoteMemory {
+ public:
+  RemoteMemory(HWND wnd, size_t bytes);
+  ~RemoteMemory();
+  RemoteMemory(const RemoteMemory&) = delete;
+  RemoteMemory& operator=(const RemoteMemory&) = delete;
+  bool ok() const { return address_ != nullptr; }
+  LPARAM lparam() const { return reinterpret_cast<LPARAM>(address_); }
+  bool Write(const void* data, size_t n);
+  bool Read(void* data, size_t n);
+
+ private:
+  HANDLE process_ = nullptr;
+  void* address_ = nullptr;
+};
+
+// Text of part `part` of a status bar of another process.
+std::wstring StatusBarText(HWND bar, int part);
+// A date-time picker's time (DTM_GETSYSTEMTIME); false when it holds none.
+bool PickerTime(HWND picker, SYSTEMTIME* t);
+bool SetPickerTime(HWND picker, const SYSTEMTIME& t);
+
+// Brings `wnd` to the foreground and types `ch` with Alt held (SendInput: posted keys
+// carry no Alt to accelerators or menus). Shift is added when the layout needs it for `ch`.
+bool SendAltKey(HWND wnd, wchar_t ch);
+// Types plain keys (no modifiers) into the foreground window.
+bool SendKeys(const std::wstring& keys);
 
 std::string Narrow(const std::wstring& w);
 
