@@ -102,6 +102,11 @@ void PlaceControls(APPDATA* app) {
       {app->hWndShowData, 10, 425, 150, 30},      {app->hWndExportData, 10, 460, 150, 30},
   };
   for (const Place& p : places) MoveWindow(p.hwnd, p.x, p.y, p.w, p.h, TRUE);
+  // The save button's place runs into the "Logged Data" group and "Show Data" below it: it
+  // is kept on top, and they leave it alone when they paint, so that its label can be read.
+  SetWindowPos(app->hWndSaveTimers, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  for (HWND below : {app->hWndGroupLoggedData, app->hWndShowData})
+    SetWindowLongPtrW(below, GWL_STYLE, GetWindowLongPtrW(below, GWL_STYLE) | WS_CLIPSIBLINGS);
 }
 
 void LayoutMainWindow(HWND main, APPDATA* app) {
