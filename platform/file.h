@@ -68,6 +68,11 @@ bool RenameFileNoReplace(const std::string& from, const std::string& to, int* er
 // when complete, so that `target` is never seen half-written.
 std::string TempPathBeside(const std::string& target);
 
+// Writes `n` bytes as the whole of `path`: under a fresh name beside it, renamed over it
+// when complete. On failure nothing new is left behind and *error holds the code.
+bool WriteFileAtomically(const std::string& path, const void* data, size_t n,
+                         int* error = nullptr);
+
 // Last error code of the calling thread (errno / GetLastError).
 int LastErrorCode();
 

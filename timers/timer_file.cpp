@@ -17,20 +17,7 @@ bool SaveTimerFile(const std::string& path, TIMERSETTINGS* const* timers, int ti
     EncodeTimerSettings(*timers[i], file + i * kTimerRecordSize);
   }
 
-  const std::string temp = platform::TempPathBeside(path);
-  platform::File f;
-  int code = 0;
-  if (!f.Create(temp, platform::CreateMode::kNew)) {
-    code = f.last_error();
-  } else {
-    for (int slot = 0; slot < MAX_TIMER_SLOTS && code == 0; ++slot)
-      if (!f.WriteAll(file + slot * kTimerRecordSize, kTimerRecordSize)) code = f.last_error();
-    if (!f.Close() && code == 0) code = f.last_error();
-    if (code == 0 && !platform::RenameFile(temp, path, &code) && code == 0) code = -1;
-    if (code != 0) platform::RemoveFile(temp);
-  }
-  if (code != 0 && error) *error = code;
-  return code == 0;
+  return platform::WriteFileAtomically(path, file, sizeof file, error);
 }
 
 bool ParseTimerFile(const uint8_t* data, size_t size, std::vector<TIMERSETTINGS>* timers,
