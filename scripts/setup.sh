@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config libgtest-dev googletest libbenchmark-dev
   mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb socat x11-utils
-  fonts-wine fonts-liberation imagemagick python3
+  fonts-wine fonts-liberation imagemagick python3 libstb-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -12,65 +12,22 @@
 #include <vector>
 
 #include "export/export_engine.h"
+#include "tests/cli/zt615_runner.h"
 #include "tests/logfile/logged_file_builder.h"
-
-#ifndef ZT615_EXE
-#error "ZT615_EXE must name the zt615 program under test"
-#endif
 
 namespace zt {
 namespace {
 
+using test::ExpectOneLineNaming;
+using test::Lines;
 using test::LoggedFileBuilder;
 using test::PingSpec;
+using test::Quote;
+using test::Ran;
 using test::TempDir;
+using test::Zt615;
 
 constexpr uint32_t kT0 = 1768472430;  // 2026-01-15 10:20:30 UTC
-
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) {
-    if (c == '\'') out += "'\\''";
-    else out += c;
-  }
-  return out + "'";
-}
-
-struct Ran {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs zt615 with the arguments; stdout and stderr are captured outside the work folder so
-// that the folder shows exactly what the program left in it.
-Ran Zt615(const std::vector<std::string>& args) {
-  static TempDir capture;
-  const std::string out = capture.Path("stdout.txt");
-  const std::string err = capture.Path("stderr.txt");
-  std::string cmd = Quote(ZT615_EXE);
-  for (const std::string& a : args) cmd += " " + Quote(a);
-  cmd += " </dev/null >" + Quote(out) + " 2>" + Quote(err);
-  const int raw = std::system(cmd.c_str());
-  Ran r;
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  r.out = test::ReadAll(out);
-  r.err = test::ReadAll(err);
-  return r;
-}
-
-size_t Lines(const std::string& s) {
-  size_t n = 0;
-  for (char c : s) n += c == '\n';
-  return n;
-}
-
-// One line, ending in a newline, naming `what`.
-void ExpectOneLineNaming(const std::string& err, const std::string& what) {
-  EXPECT_EQ(Lines(err), 1u) << err;
-  EXPECT_FALSE(err.empty() || err.back() != '\n') << err;
-  EXPECT_NE(err.find(what), std::string::npos) << "stderr: " << err << "\nshould name: " << what;
-}
 
 PingSpec EchoPing(int k) {
   PingSpec p;

@@ -2,28 +2,9 @@
 # The native zt615 and the Windows zt615.exe (run under Wine) must export the same logged
 # files to the same bytes, in every format and time zone.
 #   cross_export.sh NATIVE_ZT615 LOGGER_SIM WINDOWS_BUILD_DIR WINE_RUN
-# ZT_WINDOWS_BUILD_DIR in the environment overrides the third argument. Exits 77 (skipped)
-# when there is no Windows build with cli/zt615.exe, or no Wine.
+# Skipped (exit 77) without a Windows build or Wine (see cross_setup.sh).
 set -uo pipefail
-
-native=$1
-sim=$2
-win_dir=${ZT_WINDOWS_BUILD_DIR:-${3:-}}
-wine_run=$4
-exe="$win_dir/cli/zt615.exe"
-
-if [ -z "$win_dir" ] || [ ! -f "$exe" ]; then
-  echo "SKIP: no Windows build with cli/zt615.exe (set ZT_WINDOWS_BUILD_DIR)"
-  exit 77
-fi
-if ! command -v wine >/dev/null 2>&1; then
-  echo "SKIP: wine is not installed"
-  exit 77
-fi
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/zt615-cross.XXXXXX") || exit 1
-trap 'rm -rf "$work"' EXIT
-cd "$work" || exit 1
+source "$(dirname "${BASH_SOURCE[0]}")/cross_setup.sh"
 
 # Files of several ranges, a summer series that crosses a minute, a year end, an override of
 # the header's sound speed, threshold and deadzone, and a cut-off record at the end.
