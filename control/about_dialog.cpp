@@ -1,4 +1,4 @@
-// The About box and, until the viewer fills it, the Viewer settings frame.
+// The About box.
 #include <windows.h>
 
 #include "control/control.h"
@@ -27,20 +27,8 @@ INT_PTR CALLBACK AboutProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
   }
 }
 
-INT_PTR CALLBACK ViewerSettingsProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
-  if (msg == WM_INITDIALOG) return TRUE;
-  if (msg == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
-    EndDialog(dlg, LOWORD(wParam));
-    return TRUE;
-  }
-  return FALSE;
-}
-
 }  // namespace
 
 INT_PTR RunAboutBox(HWND main) { return RunDialog(main, IDD_ABOUTBOX, AboutProc); }
-INT_PTR RunViewerSettingsDialog(HWND main) {
-  return RunDialog(main, IDD_VIEWER_SETTINGS, ViewerSettingsProc);
-}
 
 }  // namespace zt::control

@@ -1,11 +1,10 @@
 // zt615_control: start-up, the message loop and the way out.
 #include <windows.h>
 #include <commctrl.h>
-#include <objidl.h>  // GDI+ needs it, and the lean Windows headers leave it out
-#include <gdiplus.h>
 #include <shellapi.h>
 
 #include "control/control.h"
+#include "control/gdiplus_inc.h"
 #include "control_ids.h"
 #include "platform/trace.h"
 
