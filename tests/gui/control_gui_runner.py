@@ -156,6 +156,12 @@ def summarize(xml_path, out):
     return passed, failed, False
 
 
+def give_up(why):
+    print("control_gui_runner: " + why)
+    print("0 passed, 1 failed")
+    return 1
+
+
 def main():
     argv = sys.argv[1:]
     if len(argv) < 3:
@@ -174,16 +180,10 @@ def main():
     exe = os.path.join(wbuild, "tests", "gui", "zt_control_gui_test.exe")
     for need in (sim, exe, os.path.join(wbuild, "control", "zt615_control.exe")):
         if not os.path.exists(need):
-            print("control_gui_runner: %s is missing: build both trees first "
-                  "(scripts/build.sh all)" % need)
-            print("0 passed, 1 failed")
-            return 1
-
+            return give_up("%s is missing: build both trees first (scripts/build.sh all)" % need)
     base = os.path.join(work, "control-gui")
     if not take_turn(base):
-        print("control_gui_runner: another run kept %s for %d s" % (base, LOCK_WAIT_S))
-        print("0 passed, 1 failed")
-        return 1
+        return give_up("another run kept %s for %d s" % (base, LOCK_WAIT_S))
     links, data, out_dir = (os.path.join(base, d) for d in ("links", "data", "out"))
     shutil.rmtree(out_dir, ignore_errors=True)
     for d in (links, out_dir):

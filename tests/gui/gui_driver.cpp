@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -17,10 +18,15 @@ std::string Narrow(const std::wstring& w) {
   return s;
 }
 
-std::wstring WindowsPath(const std::string& path) {
-  int n = MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+std::wstring Wide(const std::string& s) {
+  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
   std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), w.data(), n);
+  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+  return w;
+}
+
+std::wstring WindowsPath(const std::string& path) {
+  std::wstring w = Wide(path);
   if (!w.empty() && w[0] == L'/') {
     for (wchar_t& c : w)
       if (c == L'/') c = L'\\';
@@ -136,19 +142,39 @@ std::string Describe(const std::vector<HWND>& windows) {
   return s;
 }
 
-HWND WaitWindow(DWORD pid, const std::wstring& cls, const std::wstring& title, DWORD ms) {
+// The first visible top-level window of `pid` that `is` accepts, within `ms`.
+static HWND WaitTop(DWORD pid, const std::function<bool(HWND)>& is, DWORD ms) {
   HWND found = nullptr;
   WaitUntil(
       [&] {
         for (HWND h : TopWindows(pid))
-          if (ClassOf(h) == cls && (title.empty() || TextOf(h) == title)) {
-            found = h;
-            return true;
-          }
+          if (is(h)) return (found = h) != nullptr;
         return false;
       },
       ms);
   return found;
+}
+
+HWND WaitWindow(DWORD pid, const std::wstring& cls, const std::wstring& title, DWORD ms) {
+  return WaitTop(
+      pid, [&](HWND h) { return ClassOf(h) == cls && (title.empty() || TextOf(h) == title); }, ms);
+}
+
+// Clicks button `id` of a dialog as the dialog sees it and waits until the dialog is gone.
+static bool CommandAndWait(HWND dlg, int id, DWORD ms) {
+  PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dlg, id)));
+  return WaitGone(dlg, ms);
+}
+
+LRESULT SendTo(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  DWORD_PTR r = 0;
+  if (!SendMessageTimeoutW(h, msg, wp, lp, SMTO_ABORTIFHUNG, 5000, &r)) return -1;
+  return static_cast<LRESULT>(r);
+}
+
+bool WaitGone(HWND hwnd, DWORD ms) {
+  return WaitUntil([&] { return !IsWindow(hwnd) || !IsWindowVisible(hwnd); }, ms);
 }
 
 bool Responds(HWND hwnd, DWORD ms) {
@@ -176,32 +202,18 @@ static bool IsMessageBox(HWND h) {
   return true;
 }
 
-bool MessageBoxShown(DWORD pid) {
-  for (HWND h : TopWindows(pid))
-    if (IsMessageBox(h)) return true;
-  return false;
-}
+bool MessageBoxShown(DWORD pid) { return WaitTop(pid, IsMessageBox, 0) != nullptr; }
 
 bool WaitMessageBox(DWORD pid, MessageBoxSeen* box, DWORD ms) {
-  return WaitUntil(
-      [&] {
-        for (HWND h : TopWindows(pid))
-          if (IsMessageBox(h)) {
-            box->hwnd = h;
-            box->caption = TextOf(h);
-            box->text = ItemText(h, 0xFFFF);
-            return true;
-          }
-        return false;
-      },
-      ms);
+  box->hwnd = WaitTop(pid, IsMessageBox, ms);
+  if (!box->hwnd) return false;
+  box->caption = TextOf(box->hwnd);
+  box->text = ItemText(box->hwnd, 0xFFFF);
+  return true;
 }
 
 bool CloseMessageBox(const MessageBoxSeen& box, DWORD ms) {
-  int id = GetDlgItem(box.hwnd, IDOK) ? IDOK : IDCANCEL;
-  PostMessageW(box.hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-               reinterpret_cast<LPARAM>(GetDlgItem(box.hwnd, id)));
-  return WaitUntil([&] { return !IsWindow(box.hwnd) || !IsWindowVisible(box.hwnd); }, ms);
+  return CommandAndWait(box.hwnd, GetDlgItem(box.hwnd, IDOK) ? IDOK : IDCANCEL, ms);
 }
 
 static HWND NameField(HWND dialog) {
@@ -216,18 +228,7 @@ static HWND NameField(HWND dialog) {
 }
 
 HWND WaitFileDialog(DWORD pid, DWORD ms) {
-  HWND found = nullptr;
-  WaitUntil(
-      [&] {
-        for (HWND h : TopWindows(pid))
-          if (ClassOf(h) == L"#32770" && NameField(h)) {
-            found = h;
-            return true;
-          }
-        return false;
-      },
-      ms);
-  return found;
+  return WaitTop(pid, [](HWND h) { return ClassOf(h) == L"#32770" && NameField(h); }, ms);
 }
 
 static HWND FindEdit(HWND parent) {
@@ -243,17 +244,10 @@ bool FileDialogChoose(HWND dialog, const std::wstring& path, DWORD ms) {
   HWND field = NameField(dialog);
   if (!field) return false;
   HWND edit = FindEdit(field);
-  if (!SetTextOf(edit ? edit : field, path)) return false;
-  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-               reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-  return WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, ms);
+  return SetTextOf(edit ? edit : field, path) && CommandAndWait(dialog, IDOK, ms);
 }
 
-bool FileDialogCancel(HWND dialog, DWORD ms) {
-  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
-               reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
-  return WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, ms);
-}
+bool FileDialogCancel(HWND dialog, DWORD ms) { return CommandAndWait(dialog, IDCANCEL, ms); }
 
 std::wstring FileDialogName(HWND dialog) {
   HWND field = NameField(dialog);
@@ -334,24 +328,18 @@ bool PostMenuCommand(HWND wnd, int id) {
   return PostMessageW(wnd, WM_COMMAND, MAKEWPARAM(id, 0), 0) != 0;
 }
 
-static LRESULT Send(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-  DWORD_PTR r = 0;
-  if (!SendMessageTimeoutW(h, msg, wp, lp, SMTO_ABORTIFHUNG, 5000, &r)) return -1;
-  return static_cast<LRESULT>(r);
-}
-
 std::vector<std::wstring> ListItems(HWND list) {
   const bool combo = ClassOf(list) == L"ComboBox";
   const UINT count_msg = combo ? CB_GETCOUNT : LB_GETCOUNT;
   const UINT len_msg = combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN;
   const UINT text_msg = combo ? CB_GETLBTEXT : LB_GETTEXT;
   std::vector<std::wstring> items;
-  const LRESULT n = Send(list, count_msg, 0, 0);
+  const LRESULT n = SendTo(list, count_msg, 0, 0);
   for (LRESULT i = 0; i < n; ++i) {
-    const LRESULT len = Send(list, len_msg, i, 0);
+    const LRESULT len = SendTo(list, len_msg, i, 0);
     if (len < 0) break;
     std::vector<wchar_t> buf(static_cast<size_t>(len) + 2, L'\0');
-    Send(list, text_msg, i, reinterpret_cast<LPARAM>(buf.data()));
+    SendTo(list, text_msg, i, reinterpret_cast<LPARAM>(buf.data()));
     items.emplace_back(buf.data());
   }
   return items;
@@ -359,7 +347,44 @@ std::vector<std::wstring> ListItems(HWND list) {
 
 int ListSelection(HWND list) {
   const bool combo = ClassOf(list) == L"ComboBox";
-  return static_cast<int>(Send(list, combo ? CB_GETCURSEL : LB_GETCURSEL, 0, 0));
+  return static_cast<int>(SendTo(list, combo ? CB_GETCURSEL : LB_GETCURSEL, 0, 0));
+}
+
+std::wstring SelectedText(HWND list) {
+  const std::vector<std::wstring> items = ListItems(list);
+  const size_t i = static_cast<size_t>(ListSelection(list));
+  return i < items.size() ? items[i] : L"";
+}
+
+bool SelectComboText(HWND combo, const std::wstring& text, HWND notify) {
+  const std::vector<std::wstring> items = ListItems(combo);
+  const auto at = std::find(items.begin(), items.end(), text);
+  if (at == items.end()) return false;
+  const int i = static_cast<int>(at - items.begin());
+  SendTo(combo, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
+  if (notify)
+    PostMessageW(notify, WM_COMMAND, MAKEWPARAM(0, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+  return (!notify || Responds(notify)) && ListSelection(combo) == i;
+}
+
+bool SelectListBoxItem(HWND list, int i, HWND notify, WORD notification) {
+  if (GetWindowLongW(list, GWL_STYLE) & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) {
+    SendTo(list, LB_SETSEL, FALSE, -1);
+    SendTo(list, LB_SETSEL, TRUE, i);
+    SendTo(list, LB_SETCARETINDEX, static_cast<WPARAM>(i), FALSE);
+  } else {
+    SendTo(list, LB_SETCURSEL, static_cast<WPARAM>(i), 0);
+  }
+  return PostMessageW(notify, WM_COMMAND, MAKEWPARAM(0, notification),
+                      reinterpret_cast<LPARAM>(list)) &&
+         Responds(notify) && ListSelection(list) == i;
+}
+
+LRESULT CheckState(HWND dlg, int id) { return SendTo(GetDlgItem(dlg, id), BM_GETCHECK, 0, 0); }
+
+bool SetChecked(HWND dlg, int id, bool on) {
+  auto set = [&] { return (CheckState(dlg, id) == BST_CHECKED) == on; };
+  return set() || (PostClick(dlg, id) && WaitUntil(set, 5000));
 }
 
 // --- Memory in another process
@@ -388,14 +413,14 @@ bool RemoteMemory::Read(void* data, size_t n) {
 }
 
 std::wstring StatusBarText(HWND bar, int part) {
-  const LRESULT r = Send(bar, SB_GETTEXTLENGTHW, static_cast<WPARAM>(part), 0);
+  const LRESULT r = SendTo(bar, SB_GETTEXTLENGTHW, static_cast<WPARAM>(part), 0);
   if (r < 0) return L"<status bar does not answer>";
   const size_t len = LOWORD(r);
   std::vector<wchar_t> buf(len + 1, L'\0');
   RemoteMemory mem(bar, buf.size() * sizeof(wchar_t));
   if (!mem.ok() || !mem.Write(buf.data(), buf.size() * sizeof(wchar_t)))
     return L"<no memory in the program>";
-  Send(bar, SB_GETTEXTW, static_cast<WPARAM>(part), mem.lparam());
+  SendTo(bar, SB_GETTEXTW, static_cast<WPARAM>(part), mem.lparam());
   mem.Read(buf.data(), buf.size() * sizeof(wchar_t));
   buf.back() = L'\0';
   return buf.data();
@@ -403,14 +428,25 @@ std::wstring StatusBarText(HWND bar, int part) {
 
 bool PickerTime(HWND picker, SYSTEMTIME* t) {
   RemoteMemory mem(picker, sizeof(SYSTEMTIME));
-  return mem.ok() && Send(picker, DTM_GETSYSTEMTIME, 0, mem.lparam()) == GDT_VALID &&
+  return mem.ok() && SendTo(picker, DTM_GETSYSTEMTIME, 0, mem.lparam()) == GDT_VALID &&
          mem.Read(t, sizeof *t);
+}
+
+int64_t PickerSeconds(HWND dlg, int date_id, int time_id) {
+  SYSTEMTIME d{}, t{};
+  FILETIME ft;
+  if (!PickerTime(GetDlgItem(dlg, date_id), &d) || !PickerTime(GetDlgItem(dlg, time_id), &t))
+    return -1;
+  d.wHour = t.wHour, d.wMinute = t.wMinute, d.wSecond = t.wSecond, d.wMilliseconds = 0;
+  if (!SystemTimeToFileTime(&d, &ft)) return -1;
+  return (static_cast<int64_t>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime) / 10000000 -
+         11644473600LL;
 }
 
 bool SetPickerTime(HWND picker, const SYSTEMTIME& t) {
   RemoteMemory mem(picker, sizeof(SYSTEMTIME));
   return mem.ok() && mem.Write(&t, sizeof t) &&
-         Send(picker, DTM_SETSYSTEMTIME, GDT_VALID, mem.lparam()) != 0;
+         SendTo(picker, DTM_SETSYSTEMTIME, GDT_VALID, mem.lparam()) != 0;
 }
 
 // --- Keys
@@ -458,6 +494,61 @@ bool SendKeys(const std::wstring& text) {
     keys.push_back(Key(LOBYTE(scan), true));
   }
   return SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT)) == keys.size();
+}
+
+// --- Files and errors
+
+bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+int64_t FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA a;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &a)) return -1;
+  return static_cast<int64_t>(a.nFileSizeHigh) << 32 | a.nFileSizeLow;
+}
+
+std::string ReadAll(const std::wstring& path) {
+  std::string s;
+  if (FILE* f = _wfopen(path.c_str(), L"rb")) {
+    char buf[65536];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) s.append(buf, n);
+    std::fclose(f);
+  }
+  return s;
+}
+
+std::string Difference(const std::wstring& a, const std::wstring& b) {
+  FILE* fa = _wfopen(a.c_str(), L"rb");
+  FILE* fb = _wfopen(b.c_str(), L"rb");
+  std::string why = fa && fb ? "" : "cannot open " + Narrow(fa ? b : a);
+  std::vector<char> x(1 << 20), y(1 << 20);
+  for (int64_t at = 0; why.empty();) {
+    const size_t n = std::fread(x.data(), 1, x.size(), fa);
+    const size_t m = std::fread(y.data(), 1, y.size(), fb);
+    const auto k = std::mismatch(x.begin(), x.begin() + std::min(n, m), y.begin()).first -
+                   x.begin();
+    if (static_cast<size_t>(k) < std::max(n, m))
+      why = "first difference at byte " + std::to_string(at + k) + " (sizes " +
+            std::to_string(FileSize(a)) + " and " + std::to_string(FileSize(b)) + ")";
+    if (n == 0) break;
+    at += static_cast<int64_t>(n);
+  }
+  if (fa) std::fclose(fa);
+  if (fb) std::fclose(fb);
+  return why;
+}
+
+std::string SystemText(DWORD code) {
+  wchar_t* text = nullptr;
+  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                     FORMAT_MESSAGE_IGNORE_INSERTS,
+                 nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                 reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string s = text ? Narrow(text) : "error " + std::to_string(code);
+  LocalFree(text);
+  while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
+  return s;
 }
 
 }  // namespace zt::gui

@@ -5,6 +5,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,6 +16,8 @@ namespace zt::gui {
 // prefix takes longer.
 constexpr DWORD kWaitMs = 20000;
 
+// UTF-8 -> UTF-16.
+std::wstring Wide(const std::string& s);
 // "/work/x/y.exe" -> "Z:\work\x\y.exe" (Wine's drive for the Unix root); others unchanged.
 std::wstring WindowsPath(const std::string& path);
 
@@ -54,6 +57,10 @@ std::string Describe(const std::vector<HWND>& windows);
 // The first visible top-level window of `pid` with this class (and title, if not empty).
 HWND WaitWindow(DWORD pid, const std::wstring& cls, const std::wstring& title = L"",
                 DWORD ms = kWaitMs);
+// SendMessage bounded to 5 s; -1 when the window does not answer.
+LRESULT SendTo(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+// True once the window is destroyed or hidden.
+bool WaitGone(HWND hwnd, DWORD ms = kWaitMs);
 // True when the window's thread has handled everything sent to it so far (bounded).
 bool Responds(HWND hwnd, DWORD ms = kWaitMs);
 
@@ -101,8 +108,18 @@ bool PostMenuCommand(HWND wnd, int id);
 
 // Items of a "ListBox" or "ComboBox" (their text messages are marshalled between processes).
 std::vector<std::wstring> ListItems(HWND list);
-// The selected item of a combo box or single-selection list box (-1: none).
+// The selected item of a combo box or single-selection list box (-1: none), and its text.
 int ListSelection(HWND list);
+std::wstring SelectedText(HWND list);  // "": none
+// Selects the item with this text in a combo box and, given `notify`, tells that window as a
+// user's choice does (CBN_SELCHANGE); false when no item has this text.
+bool SelectComboText(HWND combo, const std::wstring& text, HWND notify = nullptr);
+// Makes item i a list box's current (and only selected) item and tells `notify` as a click
+// does (`notification`: LBN_SELCHANGE, LBN_DBLCLK).
+bool SelectListBoxItem(HWND list, int i, HWND notify, WORD notification);
+// BM_GETCHECK of a dialog's button; and clicking it, if need be, until it is (un)checked.
+LRESULT CheckState(HWND dlg, int id);
+bool SetChecked(HWND dlg, int id, bool on);
 
 // Memory in the process that owns `wnd`, for messages whose pointer Windows does not carry
 // across processes (status bar texts, picker times).
@@ -127,6 +144,9 @@ std::wstring StatusBarText(HWND bar, int part);
 // A date-time picker's time (DTM_GETSYSTEMTIME); false when it holds none.
 bool PickerTime(HWND picker, SYSTEMTIME* t);
 bool SetPickerTime(HWND picker, const SYSTEMTIME& t);
+// Seconds since 1970 of a dialog's date picker's date at its time picker's time of day
+// (-1: none).
+int64_t PickerSeconds(HWND dlg, int date_id, int time_id);
 
 // Brings `wnd` to the foreground and types `ch` with Alt held (SendInput: posted keys
 // carry no Alt to accelerators or menus). Shift is added when the layout needs it for `ch`.
@@ -135,6 +155,16 @@ bool SendAltKey(HWND wnd, wchar_t ch);
 bool SendKeys(const std::wstring& keys);
 
 std::string Narrow(const std::wstring& w);
+
+// --- Files and errors, as the programs under test see them.
+
+bool Exists(const std::wstring& path);
+int64_t FileSize(const std::wstring& path);     // -1: no such file
+std::string ReadAll(const std::wstring& path);  // "": none or unreadable
+// "" when two files (of any size) hold the same bytes, else where they first differ.
+std::string Difference(const std::wstring& a, const std::wstring& b);
+// The system's text for an error code without its line end, as a "GetLastError" box shows it.
+std::string SystemText(DWORD code);
 
 }  // namespace zt::gui
 #endif
