@@ -222,7 +222,8 @@ def main():
                 env["ZT_CONTROL_%s_LOG" % name.upper()] = os.path.join(links, name + ".jsonl")
         if mode == "screenshots":
             env["ZT_SCREENSHOT_DIR"] = shots
-            gtest_args = ["--gtest_filter=ControlScreens.*", "--gtest_also_run_disabled_tests"]
+            gtest_args = ["--gtest_filter=ControlScreens.*:EchogramScreens.*",
+                          "--gtest_also_run_disabled_tests"]
         elif mode == "demo":
             env["ZT_SCREENSHOT_DIR"] = shots
             env["ZT_DEMO_FILE"] = demo_file

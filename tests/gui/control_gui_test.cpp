@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/gui/control_fixture.h"
 #include "tests/gui/gui_driver.h"
 #include "timers/timer_values.h"
 
@@ -25,41 +26,16 @@ namespace {
 
 using ::testing::PrintToString;
 using Strings = std::vector<std::wstring>;
-const std::wstring kClass = L"ZT615_CONTROL", kTitle = L"DEPTHORN ZT615 Control Program";
-const std::wstring kDialog = L"#32770", kExport = L"Export file";
+const std::wstring kExport = L"Export file";
 
-std::string Env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? v : "";
-}
-
-// A variable the runner sets; its absence fails the test that needs it.
-std::string Need(const char* name) {
-  const std::string v = Env(name);
-  if (v.empty())
-    ADD_FAILURE() << name << " is not set: run these tests through "
-                  << "tests/gui/control_gui_runner.py, which starts the simulated loggers";
-  return v;
-}
-
-std::wstring DataFile(std::string f) { return WindowsPath(Need("ZT_CONTROL_DATA") + "/" + f); }
-std::wstring OutFile(std::string f) { return WindowsPath(Need("ZT_CONTROL_OUT") + "/" + f); }
-std::wstring Quoted(const std::wstring& s) { return L"\"" + s + L"\""; }
 // The port of logger `name` (GOOD, NOCARD, NOREPLY, HANGUP, DEAD): ZT_CONTROL_<name>_PORT.
 std::string Port(const std::string& name) { return Need(("ZT_CONTROL_" + name + "_PORT").c_str()); }
-std::wstring ShotPath(const char* name) {
-  return WindowsPath(Env("ZT_SCREENSHOT_DIR")) + L"\\" + Wide(name);
-}
 int64_t Now() { return static_cast<int64_t>(std::time(nullptr)); }
 
 // Runs `zt615 args`, which writes `cli_out`, and compares that with `gui`, byte for byte.
 void ExpectSameAsCli(const std::wstring& gui, const std::wstring& cli_out,
                      const std::wstring& args) {
-  Program cli;
-  DWORD code = 1;
-  ASSERT_TRUE(cli.Start(WindowsPath(ZT615_EXE), args) && cli.WaitExit(300000, &code))
-      << "zt615 " << Narrow(args) << " did not run to its end";
-  ASSERT_EQ(code, 0u) << "zt615 " << Narrow(args);
+  ASSERT_TRUE(Zt615(args));
   EXPECT_EQ(Difference(gui, cli_out), "") << Narrow(gui) << " against " << Narrow(cli_out);
 }
 
@@ -123,33 +99,13 @@ class SimLog {
   size_t mark_;
 };
 
-class ControlWindow : public ::testing::Test {
+class ControlWindow : public ControlProgram {
  protected:
-  // Command-line arguments of the program.
-  virtual std::wstring Args() { return L""; }
-
-  void SetUp() override {
-    ASSERT_FALSE(Need("ZT_CONTROL_DATA").empty());
-    Start(Args());
-  }
-  void Start(const std::wstring& args) {
-    ASSERT_TRUE(app_.Start(WindowsPath(ZT_CONTROL_EXE), args))
-        << "could not start " << ZT_CONTROL_EXE << ": error " << GetLastError();
-    wnd_ = WaitWindow(app_.pid(), kClass, kTitle);
-    ASSERT_NE(wnd_, nullptr) << "expected a window of class '" << Narrow(kClass) << "' titled '"
-                             << Narrow(kTitle) << "'; found " << Windows();
-  }
-  void TearDown() override { app_.Kill(); }
-
-  std::string Windows() { return Describe(TopWindows(app_.pid())); }
   HWND Button(const std::wstring& text) { return FindChild(wnd_, L"Button", text); }
   bool Enabled(const std::wstring& text) { return IsWindowEnabled(Button(text)); }
   HWND Ports() { return FindChild(wnd_, L"ComboBox"); }
   HWND TimerList() { return FindChild(wnd_, L"ListBox"); }
   Strings Timers() { return ListItems(TimerList()); }
-  std::string Status(int part) {
-    return Narrow(StatusBarText(FindChild(wnd_, L"msctls_statusbar32"), part));
-  }
 
   // Clicks an enabled main-window button.
   bool Click(const std::wstring& text) {
@@ -159,19 +115,8 @@ class ControlWindow : public ::testing::Test {
                   << (b ? "it is disabled" : "there is none");
     return false;
   }
-  HWND Dialog(const std::wstring& title) {
-    HWND d = WaitWindow(app_.pid(), kDialog, title);
-    if (!d) ADD_FAILURE() << "expected the dialog '" << Narrow(title) << "'; found " << Windows();
-    return d;
-  }
   HWND Open(const std::wstring& button, const std::wstring& title) {
     return Click(button) ? Dialog(title) : nullptr;
-  }
-  // Clicks a dialog button and waits until the dialog has closed.
-  static bool Press(HWND dlg, int id) { return PostClick(dlg, id) && WaitGone(dlg); }
-  // Sends command `id` to a dialog (as Escape or a menu does) and waits until it has closed.
-  static bool Command(HWND dlg, int id) {
-    return PostMessageW(dlg, WM_COMMAND, id, 0) && WaitGone(dlg);
   }
 
   // Takes exactly one message box, which has this caption, and gives its text; `while_shown`
@@ -187,15 +132,6 @@ class ControlWindow : public ::testing::Test {
     EXPECT_EQ(Narrow(box.caption), caption) << "caption of the box '" << Narrow(box.text) << "'";
     ExpectNoBox();
     return Narrow(box.text);
-  }
-  void ExpectNoBox() {
-    ASSERT_TRUE(Responds(wnd_));
-    MessageBoxSeen box;
-    if (WaitMessageBox(app_.pid(), &box, 0)) {
-      ADD_FAILURE() << "expected no message box; found '" << Narrow(box.caption) << "': '"
-                    << Narrow(box.text) << "'";
-      CloseMessageBox(box);
-    }
   }
 
   bool SelectPort(const std::string& port) { return SelectListItem(Ports(), Wide(port), wnd_); }
@@ -247,9 +183,6 @@ class ControlWindow : public ::testing::Test {
   static bool SelectItem(HWND dlg, int id, const std::wstring& text) {
     return SelectListItem(GetDlgItem(dlg, id), text);
   }
-
-  Program app_;
-  HWND wnd_ = nullptr;
 };
 
 class ControlWithData : public ControlWindow {

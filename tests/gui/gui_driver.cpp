@@ -271,13 +271,10 @@ RECT ChildRect(HWND parent, HWND child) {
   return r;
 }
 
-bool SaveScreenshot(HWND hwnd, const std::wstring& bmp_path) {
-  SetForegroundWindow(hwnd);
-  RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-  Responds(hwnd, 5000);
-  Sleep(300);  // the X server shows what was painted
-  RECT r;
-  if (!GetWindowRect(hwnd, &r)) return false;
+// The screen's pixels in `r` (screen coordinates) at `bits` a pixel, rows of `stride` bytes,
+// bottom row first unless `top_down`.
+static bool GrabScreen(const RECT& r, WORD bits, bool top_down, std::vector<BYTE>* pixels,
+                       BITMAPINFOHEADER* info) {
   const int w = r.right - r.left, h = r.bottom - r.top;
   if (w <= 0 || h <= 0) return false;
   HDC screen = GetDC(nullptr);
@@ -287,21 +284,50 @@ bool SaveScreenshot(HWND hwnd, const std::wstring& bmp_path) {
   BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
   SelectObject(mem, old);
 
-  BITMAPINFOHEADER bi = {};
+  BITMAPINFOHEADER& bi = *info;
+  bi = {};
   bi.biSize = sizeof bi;
   bi.biWidth = w;
-  bi.biHeight = h;  // bottom-up, as a .bmp stores it
+  bi.biHeight = top_down ? -h : h;
   bi.biPlanes = 1;
-  bi.biBitCount = 24;
+  bi.biBitCount = bits;
   bi.biCompression = BI_RGB;
-  const DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
-  std::vector<BYTE> pixels(static_cast<size_t>(stride) * h);
-  int lines = GetDIBits(mem, bmp, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi),
+  const DWORD stride = (static_cast<DWORD>(w) * bits / 8 + 3) & ~3u;
+  pixels->assign(static_cast<size_t>(stride) * h, 0);
+  int lines = GetDIBits(mem, bmp, 0, h, pixels->data(), reinterpret_cast<BITMAPINFO*>(&bi),
                         DIB_RGB_COLORS);
   DeleteObject(bmp);
   DeleteDC(mem);
   ReleaseDC(nullptr, screen);
-  if (lines != h) return false;
+  return lines == h;
+}
+
+Pixels ClientPixels(HWND hwnd) {
+  Pixels p;
+  RECT r;
+  if (!GetClientRect(hwnd, &r)) return p;
+  MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  std::vector<BYTE> bytes;
+  BITMAPINFOHEADER bi;
+  if (!GrabScreen(r, 32, true, &bytes, &bi)) return p;
+  p.w = r.right - r.left;
+  p.h = r.bottom - r.top;
+  p.rgb.resize(bytes.size() / 4);
+  for (size_t i = 0; i < p.rgb.size(); ++i)  // blue, green, red, unused
+    p.rgb[i] = static_cast<uint32_t>(bytes[4 * i + 2]) << 16 |
+               static_cast<uint32_t>(bytes[4 * i + 1]) << 8 | bytes[4 * i];
+  return p;
+}
+
+bool SaveScreenshot(HWND hwnd, const std::wstring& bmp_path) {
+  SetForegroundWindow(hwnd);
+  RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+  Responds(hwnd, 5000);
+  Sleep(300);  // the X server shows what was painted
+  RECT r;
+  std::vector<BYTE> pixels;
+  BITMAPINFOHEADER bi;  // bottom-up, as a .bmp stores it
+  if (!GetWindowRect(hwnd, &r) || !GrabScreen(r, 24, false, &pixels, &bi)) return false;
 
   BITMAPFILEHEADER fh = {};
   fh.bfType = 0x4D42;  // "BM"

@@ -94,6 +94,15 @@ std::wstring FileDialogFirstType(HWND dialog);
 // a 24-bit .bmp file.
 bool SaveScreenshot(HWND hwnd, const std::wstring& bmp_path);
 
+// What the screen shows of a window's client area (of any process): w x h pixels 0xRRGGBB,
+// top row first; empty when it cannot be had. Nothing is redrawn first.
+struct Pixels {
+  int w = 0, h = 0;
+  std::vector<uint32_t> rgb;
+  uint32_t At(int x, int y) const { return rgb[static_cast<size_t>(y) * w + x]; }
+};
+Pixels ClientPixels(HWND hwnd);
+
 // A control's rectangle in its parent's client coordinates.
 RECT ChildRect(HWND parent, HWND child);
 
