@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "control_ids.h"
+#include "platform/civil_time_win.h"
 #include "platform/text_win.h"
 
 namespace zt::control {
@@ -52,13 +53,7 @@ void SetItemTextUtf8(HWND dlg, int id, const std::string& text) {
 }
 
 void SetPickerPair(HWND dlg, int date_id, int time_id, const platform::CivilTime& t) {
-  SYSTEMTIME st = {};
-  st.wYear = static_cast<WORD>(t.year);
-  st.wMonth = static_cast<WORD>(t.month);
-  st.wDay = static_cast<WORD>(t.day);
-  st.wHour = static_cast<WORD>(t.hour);
-  st.wMinute = static_cast<WORD>(t.minute);
-  st.wSecond = static_cast<WORD>(t.second);
+  SYSTEMTIME st = platform::SystemTimeFromCivil(t);
   // The weekday is the picker's to work out; it ignores the one given.
   for (int id : {date_id, time_id})
     SendDlgItemMessageW(dlg, id, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&st));
@@ -68,14 +63,7 @@ platform::CivilTime PickerPair(HWND dlg, int date_id, int time_id) {
   SYSTEMTIME date = {}, time = {};
   SendDlgItemMessageW(dlg, date_id, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&date));
   SendDlgItemMessageW(dlg, time_id, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time));
-  platform::CivilTime t;
-  t.year = date.wYear;
-  t.month = date.wMonth;
-  t.day = date.wDay;
-  t.hour = time.wHour;
-  t.minute = time.wMinute;
-  t.second = time.wSecond;
-  return t;
+  return platform::CivilFromSystemTimes(date, time);
 }
 
 INT_PTR RunDialog(HWND owner, int id, DLGPROC proc, LPARAM param) {

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "platform/civil_time_win.h"
 #include "platform/time.h"
 
 namespace zt::platform {
@@ -20,13 +21,7 @@ int64_t NowUtcSeconds() {
 
 int64_t LocalOffsetSeconds(int64_t t) {
   CivilTime c = UtcCivil(t);
-  SYSTEMTIME utc{};
-  utc.wYear = static_cast<WORD>(c.year);
-  utc.wMonth = static_cast<WORD>(c.month);
-  utc.wDay = static_cast<WORD>(c.day);
-  utc.wHour = static_cast<WORD>(c.hour);
-  utc.wMinute = static_cast<WORD>(c.minute);
-  utc.wSecond = static_cast<WORD>(c.second);
+  SYSTEMTIME utc = SystemTimeFromCivil(c);
   SYSTEMTIME local;
   // The year's own daylight-saving rules where Windows knows them.
   DYNAMIC_TIME_ZONE_INFORMATION dtzi;
@@ -37,14 +32,7 @@ int64_t LocalOffsetSeconds(int64_t t) {
     ok = SystemTimeToTzSpecificLocalTime(&tzi, &utc, &local);
   }
   if (!ok && !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) return 0;
-  CivilTime lc;
-  lc.year = local.wYear;
-  lc.month = local.wMonth;
-  lc.day = local.wDay;
-  lc.hour = local.wHour;
-  lc.minute = local.wMinute;
-  lc.second = local.wSecond;
-  return SecondsFromCivil(lc) - SecondsFromCivil(c);
+  return SecondsFromCivil(CivilFromSystemTimes(local, local)) - SecondsFromCivil(c);
 }
 
 int StandardBiasMinutes() {
