@@ -6,6 +6,7 @@
 #include "export/export_engine.h"
 #include "logfile/logfile.h"
 #include "platform/file.h"
+#include "platform/interrupt.h"
 
 namespace zt::cli {
 namespace {
@@ -27,7 +28,8 @@ const char kHelp[] =
     "\n"
     "Each detection parameter not given comes from the file header. OUT.LOG is written under\n"
     "a temporary name in its folder and renamed when complete; an existing OUT.LOG is\n"
-    "replaced. A progress bar is shown on stderr when it is a terminal.\n"
+    "replaced. An interrupted export (Ctrl+C, SIGINT or SIGTERM) removes its temporary file\n"
+    "and leaves OUT.LOG as it was. A progress bar is shown on stderr when it is a terminal.\n"
     "Exit status: 0 done, 1 a file or parameter was refused or a read or write failed\n"
     "(one line on stderr), 2 usage error.\n";
 
@@ -104,6 +106,7 @@ int RunExport(const std::vector<std::string>& args) {
   if (a.Has("deadzone")) job.deadzone_m = deadzone;
   if (a.Has("sound-speed")) job.sound_speed = sound_speed;
 
+  platform::InstallInterruptCleanup();
   const bool quiet = a.Has("quiet");
   ProgressBar bar("exporting", !quiet);
   BarProgress progress(bar);

@@ -66,9 +66,22 @@ struct PingTime {
   double seconds() const { return utc + fraction / 65536.0; }
 };
 
-bool ReadPingTime(platform::File& f, const LoggedFileInfo& info, uint32_t i, PingTime* t) {
+// False with what happened in *why: the system's text, or where the file ended.
+bool ReadPingTime(platform::File& f, const LoggedFileInfo& info, uint32_t i, PingTime* t,
+                  std::string* why) {
   uint8_t rec[kRecPingInSeries];
-  if (f.ReadAt(PingOffset(info.record_size, i), rec, sizeof rec) != sizeof rec) return false;
+  const uint64_t at = PingOffset(info.record_size, i);
+  const int64_t got = f.ReadAt(at, rec, sizeof rec);
+  if (got < 0) {
+    *why = "reading ping " + std::to_string(i) + ": " + platform::ErrorText(f.last_error());
+    return false;
+  }
+  if (got != static_cast<int64_t>(sizeof rec)) {
+    // The file shrank since its size was read: no error code to show.
+    *why = "reading ping " + std::to_string(i) + ": the file ended after " +
+           std::to_string(at + static_cast<uint64_t>(got)) + " bytes";
+    return false;
+  }
   t->present = true;
   t->ping_number = LoadI32(rec + kRecPingNumber);
   t->utc = LoadU32(rec + kRecTimeUtc);
@@ -89,9 +102,9 @@ int RunInfo(const std::vector<std::string>& args) {
   if (!OpenLoggedFile(path, &f, &info, &why)) return Fail(path + ": " + why);
   const bool logged = IsLoggedFile(f);
   PingTime first, last;
-  if (info.ping_count > 0 && (!ReadPingTime(f, info, 0, &first) ||
-                              !ReadPingTime(f, info, info.ping_count - 1, &last)))
-    return Fail(path + ": " + platform::ErrorText(f.last_error()));
+  if (info.ping_count > 0 && (!ReadPingTime(f, info, 0, &first, &why) ||
+                              !ReadPingTime(f, info, info.ping_count - 1, &last, &why)))
+    return Fail(path + ": " + why);
 
   const TIMERSETTINGS& h = info.header;
   std::string name(h.timer_name, strnlen(h.timer_name, sizeof h.timer_name));

@@ -5,6 +5,7 @@
 #include "link_utility/link.h"
 #include "logfile/logfile.h"
 #include "platform/file.h"
+#include "platform/interrupt.h"
 
 namespace zt::cli {
 namespace {
@@ -21,7 +22,8 @@ const char kHelp[] =
     "\n"
     "LINKED.BIN must not exist: an existing file is never replaced. It is written under a\n"
     "temporary name in its folder and renamed when complete; a refused or failed join leaves\n"
-    "nothing behind. A progress bar is shown on stderr when it is a terminal.\n"
+    "nothing behind, and so does an interrupted one (Ctrl+C, SIGINT or SIGTERM). A progress\n"
+    "bar is shown on stderr when it is a terminal.\n"
     "Exit status: 0 done, 1 a file was refused or a read or write failed (one line on\n"
     "stderr), 2 usage error.\n";
 
@@ -74,6 +76,7 @@ int RunLink(const std::vector<std::string>& args) {
     platform::File f;
     if (f.OpenRead(path1)) record_size = zt::GetRecordSize(f);
   }
+  platform::InstallInterruptCleanup();
   ProgressBar bar("linking", !quiet);
   BarProgress progress(bar, record_size);
   link::LinkOptions options;

@@ -11,6 +11,7 @@
 #include "logfile/logfile.h"
 #include "logfile/record_reader.h"
 #include "platform/file.h"
+#include "platform/interrupt.h"
 #include "platform/le_bytes.h"
 #include "platform/short_number.h"
 #include "platform/time.h"
@@ -291,6 +292,9 @@ ExportResult ExportWorker(const EXPORTJOB& job, ExportProgress& progress,
   const std::string target = job.output_path;
   const std::string written_path =
       options.atomic_output ? platform::TempPathBeside(target) : target;
+  // An interrupted program removes its temporary file rather than leave it half-written.
+  platform::RemoveOnInterrupt remove_on_interrupt(options.atomic_output ? written_path
+                                                                        : std::string());
   if (!out.file().Create(written_path, platform::CreateMode::kAlways))
     return fail(ExportStatus::kOutputFailed,
                 target + ": " + platform::ErrorText(out.file().last_error()),

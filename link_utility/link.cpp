@@ -8,6 +8,7 @@
 #include <new>
 
 #include "logfile/logfile.h"
+#include "platform/interrupt.h"
 #include "platform/le_bytes.h"
 #include "platform/time.h"
 
@@ -106,12 +107,13 @@ bool CountPings(platform::File& f, int file, uint32_t record_size, uint32_t* cou
     *r = IoFailure(*r, f.last_error(), std::string("reading the size of ") + Name(file));
     return false;
   }
-  uint64_t n = (static_cast<uint64_t>(size) - kFileHeaderSize) / record_size;
-  if (n > UINT32_MAX) {
-    *r = Refuse(*r, std::string(Name(file)) + " holds more pings than a logged file can");
+  // The logged-file reader's own rule. The size is read again here, after the header: a
+  // file that shrank below its header in between is refused, not counted from a wrapped size.
+  std::string why;
+  if (!CountWholePings(static_cast<uint64_t>(size), record_size, count, &why)) {
+    *r = Refuse(*r, std::string(Name(file)) + " cannot be joined: " + why);
     return false;
   }
-  *count = static_cast<uint32_t>(n);
   return true;
 }
 
@@ -169,7 +171,17 @@ FileTimes ShowFileTimes(const std::string& path) {
     t.status = TimesStatus::kInvalidFile;
     return t;
   }
-  t.ping_count = GetPingCount(f);
+  const int64_t size = f.Size();
+  std::string why;
+  if (size < 0) {
+    t.status = TimesStatus::kOpenFailed;
+    t.error = f.last_error();
+    return t;
+  }
+  if (!CountWholePings(static_cast<uint64_t>(size), rs, &t.ping_count, &why)) {
+    t.status = TimesStatus::kInvalidFile;
+    return t;
+  }
   if (t.ping_count == 0) {
     t.status = TimesStatus::kNoPings;
     return t;
@@ -339,6 +351,8 @@ LinkResult LinkFiles(const std::string& file1_path, const std::string& file2_pat
     }
     target = platform::TempPathBeside(linked_path);
   }
+  // An interrupted program removes its temporary file rather than leave it half-written.
+  platform::RemoveOnInterrupt remove_on_interrupt(options.write_beside ? target : std::string());
   if (!out.Create(target, platform::CreateMode::kNew)) {
     r.outcome = LinkOutcome::kLinkedCreateFailed;
     r.error = out.last_error();

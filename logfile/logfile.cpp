@@ -87,11 +87,33 @@ uint32_t GetRecordSize(platform::File& file) {
   return RecordSizeForRange(LoadI32(hdr + 52));
 }
 
+bool CountWholePings(uint64_t file_size, uint32_t record_size, uint32_t* count,
+                     std::string* why) {
+  *count = 0;
+  if (file_size < kFileHeaderSize) {
+    *why = std::to_string(file_size) + " bytes, shorter than the 128-byte file header";
+    return false;
+  }
+  const uint64_t n = (file_size - kFileHeaderSize) / record_size;
+  // Ping indices are 32-bit throughout (the readers, the index, the join).
+  if (n > UINT32_MAX) {
+    *why = std::to_string(n) + " pings of " + std::to_string(record_size) +
+           " bytes, more than the " + std::to_string(UINT32_MAX) +
+           " a logged file can number";
+    return false;
+  }
+  *count = static_cast<uint32_t>(n);
+  return true;
+}
+
 uint32_t GetPingCount(platform::File& file) {
   uint32_t rs = GetRecordSize(file);
   int64_t size = file.Size();
-  if (rs == 0 || size < static_cast<int64_t>(kFileHeaderSize)) return 0;
-  return static_cast<uint32_t>((static_cast<uint64_t>(size) - kFileHeaderSize) / rs);
+  uint32_t count = 0;
+  std::string why;
+  if (rs == 0 || size < 0 || !CountWholePings(static_cast<uint64_t>(size), rs, &count, &why))
+    return 0;
+  return count;
 }
 
 int64_t ReadPingSized(platform::File& file, uint8_t* buf, uint32_t record_size, uint32_t i) {
@@ -154,9 +176,12 @@ bool InspectLoggedFile(platform::File& file, LoggedFileInfo* info, std::string* 
              " mm is not one of the logger's ranges, so the record size is unknown";
     return false;
   }
-  uint64_t body = info->file_size - kFileHeaderSize;
-  info->ping_count = static_cast<uint32_t>(body / info->record_size);
-  info->trailing_bytes = body % info->record_size;
+  std::string why;
+  if (!CountWholePings(info->file_size, info->record_size, &info->ping_count, &why)) {
+    *error = "not a readable logged ping file: " + why;
+    return false;
+  }
+  info->trailing_bytes = (info->file_size - kFileHeaderSize) % info->record_size;
   return true;
 }
 

@@ -97,8 +97,16 @@ inline int FractionHundredths(uint16_t f) { return static_cast<int>(f * 100u / 6
 int64_t ReadFileHeader(platform::File& file, uint8_t* buf128);
 // Record size from the header's range, or 0.
 uint32_t GetRecordSize(platform::File& file);
-// (file size - 128) / record size, truncated to 32 bits; 0 without a record size.
+// (file size - 128) / record size; 0 without a record size, for a file shorter than its
+// header, or when the count does not fit 32 bits (such a file is refused by
+// InspectLoggedFile and by the join, with the reason from CountWholePings).
 uint32_t GetPingCount(platform::File& file);
+// The one rule for the ping count of a file of `file_size` bytes with records of
+// `record_size` bytes (not 0): the whole records after the 128-byte file header. False,
+// with the reason in *why, when the file is shorter than its header or holds more pings
+// than a 32-bit ping index can number (more than 4294967295).
+bool CountWholePings(uint64_t file_size, uint32_t record_size, uint32_t* count,
+                     std::string* why);
 // Reads ping i (0-based) into a buffer of one record size; returns the bytes read.
 int64_t ReadPing(platform::File& file, uint8_t* buf, uint32_t i);
 // Same with a known record size (no header read), for loops over many pings.
@@ -125,8 +133,8 @@ struct LoggedFileInfo {
 };
 
 // Opens a logged file for reading and refuses, with a message naming the reason, a file
-// that cannot be opened, is shorter than its 128-byte header, or whose range is not in
-// the range table (no record size). On success `file` is open and `info` filled.
+// that cannot be opened, is shorter than its 128-byte header, whose range is not in the
+// range table (no record size), or that holds more pings than 32 bits can number. On success `file` is open and `info` filled.
 bool OpenLoggedFile(const std::string& path, platform::File* file, LoggedFileInfo* info,
                     std::string* error);
 // The same checks on a file that is already open.

@@ -112,6 +112,12 @@ bool File::WriteAll(const void* buf, size_t n) {
       last_error_ = errno;
       return false;
     }
+    // Nothing written and no error: retrying would spin for ever; the device took no
+    // more (a full disk, as far as the caller can tell).
+    if (put == 0) {
+      last_error_ = ENOSPC;
+      return false;
+    }
     p += put;
     n -= static_cast<size_t>(put);
   }

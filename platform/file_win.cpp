@@ -56,8 +56,11 @@ bool File::OpenRead(const std::string& path) {
 
 bool File::Create(const std::string& path, CreateMode mode) {
   Close();
-  handle_ = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                        nullptr, mode == CreateMode::kNew ? CREATE_NEW : CREATE_ALWAYS,
+  // Shared for deletion so that an interrupted program can remove its half-written file
+  // while it is still open (it goes when the program ends).
+  handle_ = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                        FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                        mode == CreateMode::kNew ? CREATE_NEW : CREATE_ALWAYS,
                         FILE_ATTRIBUTE_NORMAL, nullptr);
   if (H(handle_) == INVALID_HANDLE_VALUE) {
     last_error_ = static_cast<int>(GetLastError());

@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <ctime>
 #include <mutex>
 #include <time.h>
@@ -15,7 +16,8 @@ uint64_t TickMs() {
 
 void SleepMs(unsigned ms) {
   timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
-  while (nanosleep(&ts, &ts) != 0) {
+  // Only a signal's interruption resumes (with the time left); any other error ends it.
+  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
   }
 }
 

@@ -1,9 +1,15 @@
 // The zt615 command line, run as a separate program on generated files: exit status,
 // stderr lines, outputs identical to the export engine's, and nothing left behind on failure.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <cstdint>
 #include <cstdlib>
 #include <map>
@@ -342,6 +348,90 @@ TEST(CliUsage, UnknownCommandOrNoCommandExitsTwo) {
   }
 }
 
+// ---- Interrupted -------------------------------------------------------------------------
+
+// Starts zt615 with stderr on a terminal whose output is held (as by Ctrl+S): its first
+// progress bar then blocks it while its temporary file is being written. Returns the pid.
+pid_t StartWithHeldTerminal(const std::vector<std::string>& args, int* master) {
+  *master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (*master < 0 || grantpt(*master) != 0 || unlockpt(*master) != 0) return -1;
+  const int slave = open(ptsname(*master), O_RDWR | O_NOCTTY);
+  if (slave < 0 || tcflow(slave, TCOOFF) != 0) return -1;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    // Whatever the test runner ignores, the program starts with the signals' defaults.
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    const int null = open("/dev/null", O_RDWR);
+    dup2(null, 0);
+    dup2(null, 1);
+    dup2(slave, 2);
+    std::vector<char*> argv{const_cast<char*>(ZT615_EXE)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(ZT615_EXE, argv.data());
+    _exit(127);
+  }
+  close(slave);
+  return pid;
+}
+
+bool HasTemporaryFile(const TempDir& dir) {
+  for (const std::string& name : dir.Entries())
+    if (name.find(".part-") != std::string::npos) return true;
+  return false;
+}
+
+TEST(CliInterrupted, ExportAndLinkLeaveNoTemporaryFileAndEndByTheSignal) {
+  struct Case {
+    const char* command;
+    int sig;
+  };
+  const Case cases[] = {
+      {"export", SIGINT}, {"export", SIGTERM}, {"link", SIGINT}, {"link", SIGTERM}};
+  // More pings than the export's first progress report (every 1024 pings).
+  LoggedFileBuilder one(test::PlainHeader()), two(test::PlainHeader());
+  for (int k = 0; k < 1100; ++k) {
+    PingSpec p;
+    p.ping_number = k + 1;
+    p.time_utc = kT0 + static_cast<uint32_t>(k);
+    p.ping_in_series = k + 1;
+    one.Ping(p);
+  }
+  PingSpec after;
+  after.ping_number = 1;
+  after.time_utc = kT0 + 1100;
+  two.Ping(after);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.command) + " " + strsignal(c.sig));
+    TempDir dir;
+    one.WriteTo(dir.Path("ONE.BIN"));
+    two.WriteTo(dir.Path("TWO.BIN"));
+    const std::vector<std::string> inputs{"ONE.BIN", "TWO.BIN"};
+    std::vector<std::string> args{c.command, dir.Path("ONE.BIN")};
+    if (std::string(c.command) == "link") args.push_back(dir.Path("TWO.BIN"));
+    args.push_back(dir.Path("OUT"));
+    int master = -1;
+    const pid_t pid = StartWithHeldTerminal(args, &master);
+    ASSERT_GT(pid, 0) << std::strerror(errno);
+    // Under way once its temporary file is there; it cannot finish while its bar is held.
+    int raw = 0;
+    bool ended = false;
+    for (int tries = 0; tries < 20000 && !HasTemporaryFile(dir) && !ended; ++tries) {
+      ended = waitpid(pid, &raw, WNOHANG) == pid;
+      usleep(1000);
+    }
+    if (!ended) {
+      EXPECT_TRUE(HasTemporaryFile(dir)) << "no temporary file appeared";
+      kill(pid, c.sig);
+      ASSERT_EQ(waitpid(pid, &raw, 0), pid);
+    }
+    close(master);
+    EXPECT_TRUE(WIFSIGNALED(raw) && WTERMSIG(raw) == c.sig) << "status " << raw;
+    EXPECT_EQ(dir.Entries(), inputs);
+  }
+}
+
 TEST(CliUsage, HelpExitsZeroOnStdout) {
   struct Case {
     std::vector<std::string> args;
@@ -352,6 +442,8 @@ TEST(CliUsage, HelpExitsZeroOnStdout) {
       {{"export", "--help"}, "--format"},
       {{"export", "--help"}, "--amplitude-over"},
       {{"info", "--help"}, "--json"},
+      {{"export", "--help"}, "interrupted export"},
+      {{"link", "--help"}, "interrupted"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : std::string()));

@@ -2,7 +2,9 @@
 // natively, a COM port mapped onto one under Wine. The ports come from the environment:
 //   ZT_TEST_PORT         a logger that answers properly (started with the values below)
 //   ZT_TEST_FAULTY_PORT  a logger with one fault per query code (see the cases)
-// Without them the tests are skipped; the ctest entries of the native build set them.
+// Without them the tests are skipped, so it has no ctest entry of its own: the runner
+// entries of the native build (device_link_pty, device_link_wine) start the simulators, set
+// them, and fail a run in which the cases were skipped.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -1,6 +1,10 @@
 // The simulated logger's answers, state and faults, without a terminal.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -10,6 +14,7 @@
 #include "tests/device/loopback_port.h"
 #include "timers/timer_values.h"
 #include "tools/logger_sim/serve_device.h"
+#include "tools/logger_sim/serve_pty.h"
 
 namespace zt::sim {
 namespace {
@@ -176,6 +181,33 @@ TEST(SimLogger, FaultListsAreCheckedWhenParsed) {
       EXPECT_FALSE(why.empty());
     }
   }
+}
+
+// A host that stops reading holds a reply only as long as the bound: the write gives up and
+// says how much went out, instead of waiting for ever.
+TEST(WriteWithin, GivesUpOnAHostThatDoesNotRead) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  fcntl(fds[1], F_SETFL, fcntl(fds[1], F_GETFL) | O_NONBLOCK);
+  struct Case {
+    size_t size;
+    bool all;
+  };
+  // The pipe's buffer takes the first reply whole; the second cannot fit behind it.
+  const Case cases[] = {{1000, true}, {size_t{4} << 20, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.size);
+    int error = -1;
+    const size_t done = WriteWithin(fds[1], std::string(c.size, 'x'), 20, &error);
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(done == c.size, c.all) << done;
+  }
+  close(fds[0]);
+  std::signal(SIGPIPE, SIG_IGN);  // as the simulator does: a gone reader is an error, not death
+  int error = 0;
+  EXPECT_EQ(WriteWithin(fds[1], "y", 20, &error), 0u);  // no reader left at all
+  EXPECT_EQ(error, EPIPE);
+  close(fds[1]);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -478,6 +479,23 @@ TEST(LargeFile, LastPingOfFile1Beyond4GiBIsFound) {
   LinkResult r = JoinFiles(a, b, out, LinkOptions{});
   EXPECT_EQ(r.outcome, LinkOutcome::kLinked) << r.reason;
   EXPECT_EQ(r.count1, count1);
+}
+
+// The join counts pings by the readers' rule on a size read after the header: a File 1
+// longer than 2^32 - 1 pings (sparse; Wine cannot lengthen a file that far) is refused with the count it would need; one that
+// shrinks below its header in between meets the same rule (see CountWholePings' table).
+TEST(Refused, File1WithMorePingsThanThirtyTwoBitsCanNumber) {
+  TempDir dir;
+  Pair p = WritePair(dir, LoggedFile(Pings(1, 1, kT0)), LoggedFile(Pings(1, 2, kT0 + 1)));
+  std::error_code ec;
+  std::filesystem::resize_file(std::filesystem::u8path(p.f1),
+                               128 + (uint64_t{UINT32_MAX} + 1) * kRecord1m, ec);
+  ASSERT_FALSE(ec) << "could not lengthen File 1: " << ec.message();
+  LinkResult r = Link(p, true);
+  EXPECT_EQ(r.outcome, LinkOutcome::kRefused);
+  EXPECT_NE(r.reason.find("File 1"), std::string::npos) << r.reason;
+  EXPECT_NE(r.reason.find("4294967295"), std::string::npos) << r.reason;
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"FILE1.BIN", "FILE2.BIN"}));
 }
 #endif
 

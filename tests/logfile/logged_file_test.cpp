@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -348,6 +349,69 @@ TEST(OpenLoggedFile, DescribesAReadableFile) {
   EXPECT_EQ(info.header.range_mm, 2000);
   EXPECT_EQ(info.header.device_id, 1234);
 }
+
+// One rule for the ping count, shared by every reader and the join: whole records after
+// the header, a file shorter than its header refused, more than 32 bits can number refused.
+TEST(CountWholePings, CountsOrRefusesWithAReason) {
+  constexpr uint64_t kMax = UINT32_MAX;
+  struct Case {
+    uint64_t file_size;
+    bool ok;
+    uint32_t count;
+    const char* reason_names;  // what a refusal's reason mentions
+  };
+  const Case cases[] = {
+      {0, false, 0, "128"},
+      {127, false, 0, "128"},  // shrank below its header after the header was read
+      {128, true, 0, ""},
+      {128 + 3 * 416 + 5, true, 3, ""},
+      {128 + kMax * 416, true, UINT32_MAX, ""},
+      {128 + kMax * 416 + 415, true, UINT32_MAX, ""},
+      {128 + (kMax + 1) * 416, false, 0, "4294967295"},
+      {UINT64_MAX, false, 0, "4294967295"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("file size " + std::to_string(c.file_size));
+    uint32_t count = 7;
+    std::string why;
+    EXPECT_EQ(CountWholePings(c.file_size, 416, &count, &why), c.ok);
+    EXPECT_EQ(count, c.count);
+    EXPECT_NE(why.find(c.reason_names), std::string::npos) << why;
+  }
+}
+
+#ifndef _WIN32
+// A file as long as 2^32 pings of the smallest record (sparse: it costs no disk; Wine
+// cannot lengthen a file that far) is refused by the reader with a reason, not read as a
+// count cut to 32 bits.
+TEST(OpenLoggedFile, RefusesMorePingsThanThirtyTwoBitsCanNumber) {
+  int32_t range = 0;
+  uint32_t smallest = UINT32_MAX;
+  for (const test::RangeRow& r : test::KnownRanges()) {
+    const uint32_t size = 2u * static_cast<uint32_t>(r.samples) + 128u;
+    if (size < smallest) {
+      smallest = size;
+      range = r.range_mm;
+    }
+  }
+  TempDir dir;
+  LoggedFileBuilder b(HeaderWithRange(range));
+  b.Ping(NumberedPing(1, kT0));
+  const std::string path = dir.Path("huge.BIN");
+  b.WriteTo(path);
+  std::error_code ec;
+  std::filesystem::resize_file(std::filesystem::u8path(path),
+                               128 + (uint64_t{UINT32_MAX} + 1) * smallest, ec);
+  ASSERT_FALSE(ec) << "could not lengthen the file: " << ec.message();
+  platform::File f;
+  LoggedFileInfo info;
+  std::string error;
+  EXPECT_FALSE(OpenLoggedFile(path, &f, &info, &error));
+  EXPECT_NE(error.find("4294967295"), std::string::npos) << error;
+  ASSERT_TRUE(f.OpenRead(path));
+  EXPECT_EQ(GetPingCount(f), 0u);
+}
+#endif
 
 }  // namespace
 }  // namespace zt

@@ -31,13 +31,15 @@ int64_t MonoMs() {
       .count();
 }
 
-void MakeRaw(int fd) {
+// False (errno set) if the line could not be made raw: echo and line editing would then
+// corrupt every frame.
+bool MakeRaw(int fd) {
   termios tio;
-  if (tcgetattr(fd, &tio) != 0) return;
+  if (tcgetattr(fd, &tio) != 0) return false;
   cfmakeraw(&tio);
   cfsetispeed(&tio, B115200);
   cfsetospeed(&tio, B115200);
-  tcsetattr(fd, TCSANOW, &tio);
+  return tcsetattr(fd, TCSANOW, &tio) == 0;
 }
 
 struct Pending {
@@ -63,6 +65,31 @@ void WaitUntilHostHasRead(int slave) {
 
 }  // namespace
 
+size_t WriteWithin(int fd, const std::string& bytes, int stall_ms, int* error) {
+  *error = 0;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t w = write(fd, bytes.data() + done, bytes.size() - done);
+    if (w > 0) {
+      done += static_cast<size_t>(w);
+      continue;
+    }
+    if (w < 0 && errno == EINTR) continue;
+    if (w < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+      *error = errno;
+      return done;
+    }
+    pollfd wp{fd, POLLOUT, 0};
+    const int r = poll(&wp, 1, stall_ms);
+    if (r < 0) {  // a signal too (EINTR): the caller may be asked to stop
+      *error = errno;
+      return done;
+    }
+    if (r == 0) return done;  // no room for stall_ms: the host is not reading
+  }
+  return done;
+}
+
 int ServeOnPty(SimLogger* logger, const ServeOptions& options) {
   const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
@@ -82,8 +109,11 @@ int ServeOnPty(SimLogger* logger, const ServeOptions& options) {
     std::fprintf(stderr, "zt615_logger_sim: %s: %s\n", device.c_str(), std::strerror(errno));
     return 1;
   }
-  MakeRaw(slave);
-  MakeRaw(master);
+  if (!MakeRaw(slave) || !MakeRaw(master)) {
+    std::fprintf(stderr, "zt615_logger_sim: cannot make %s a raw line: %s\n", device.c_str(),
+                 std::strerror(errno));
+    return 1;
+  }
   fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
 
   if (!options.link.empty()) {
@@ -165,20 +195,25 @@ int ServeOnPty(SimLogger* logger, const ServeOptions& options) {
     now = MonoMs();
     while (!out.empty() && out.front().due_mono_ms <= now) {
       const std::string& b = out.front().bytes;
-      size_t done = 0;
-      while (done < b.size()) {
-        const ssize_t w = write(master, b.data() + done, b.size() - done);
-        if (w < 0) {
-          if (errno == EINTR) continue;
-          if (errno == EAGAIN) {
-            pollfd wp{master, POLLOUT, 0};
-            poll(&wp, 1, 100);
-            if (g_stop) break;
-            continue;
-          }
-          break;
-        }
-        done += static_cast<size_t>(w);
+      int error = 0;
+      const size_t done = WriteWithin(master, b, kHostStallMs, &error);
+      if (done < b.size() && g_stop) break;
+      if (done < b.size()) {
+        // The rest of the answer would meet the same host: dropped, and said so.
+        size_t dropped = 0;
+        for (const Pending& p : out) dropped += p.bytes.size();
+        dropped -= done;
+        if (error != 0)
+          std::fprintf(stderr, "zt615_logger_sim: writing the reply failed: %s; %zu bytes dropped\n",
+                       std::strerror(error), dropped);
+        else
+          std::fprintf(stderr,
+                       "zt615_logger_sim: the host read nothing for %d ms; %zu bytes of the "
+                       "reply dropped\n",
+                       kHostStallMs, dropped);
+        std::fflush(stderr);
+        out.clear();
+        break;
       }
       out.pop_front();
     }
