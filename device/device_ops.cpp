@@ -16,7 +16,9 @@ const char kDegree[] = "\xC2\xB0";
 
 }  // namespace
 
-int QueryDeviceInfo(platform::SerialPort* port, DeviceInfo* info, int32_t* failed_code) {
+int QueryDeviceInfo(platform::SerialPort* port, DeviceInfo* info, int32_t* failed_code,
+                    platform::Clock* clock) {
+  platform::Clock& ticks = clock ? *clock : platform::SystemClock();
   struct Query {
     int32_t code;
     void* result;
@@ -26,8 +28,8 @@ int QueryDeviceInfo(platform::SerialPort* port, DeviceInfo* info, int32_t* faile
                            {GET_TEMPERATURE, &got.temperature}, {GET_BATTERY, &got.battery},
                            {GET_SD_CARD, &got.sd},             {GET_DEVICE_ID, &got.device_id}};
   for (const Query& q : queries) {
-    const int rc = ZR615_GetData(port, q.code, q.result);
-    platform::SleepMs(kQueryPauseMs);
+    const int rc = ZR615_GetData(port, q.code, q.result, &ticks);
+    ticks.Sleep(kQueryPauseMs);
     if (rc < 0) {
       if (failed_code) *failed_code = q.code;
       return rc;
@@ -73,7 +75,9 @@ std::array<std::string, 7> DeviceInfoLines(const DeviceInfo& info) {
 }
 
 int UploadAddedTimers(platform::SerialPort* port, TIMERSETTINGS* const* timers, int count,
-                      const UploadProgress& progress, int* system_error) {
+                      const UploadProgress& progress, int* system_error,
+                      platform::Clock* clock) {
+  platform::Clock& ticks = clock ? *clock : platform::SystemClock();
   if (system_error) *system_error = 0;
   bool listed = port != nullptr && count >= 0 && (count == 0 || timers != nullptr);
   for (int i = 0; listed && i < count; ++i) listed = timers[i] != nullptr;
@@ -89,7 +93,7 @@ int UploadAddedTimers(platform::SerialPort* port, TIMERSETTINGS* const* timers, 
     }
     ++done;
     if (progress) progress(done, total);
-    platform::SleepMs(kUploadPauseMs);
+    ticks.Sleep(kUploadPauseMs);
     return true;
   };
   if (!send(UPLOAD_PREAMBLE_1, nullptr) || !send(UPLOAD_PREAMBLE_2, nullptr)) return kSendFailed;
@@ -101,7 +105,9 @@ int UploadAddedTimers(platform::SerialPort* port, TIMERSETTINGS* const* timers, 
 }
 
 int UploadDefaultTimer(platform::SerialPort* port, const TIMERSETTINGS& default_timer,
-                       const UploadProgress& progress, int* system_error) {
+                       const UploadProgress& progress, int* system_error,
+                       platform::Clock* clock) {
+  platform::Clock& ticks = clock ? *clock : platform::SystemClock();
   if (system_error) *system_error = 0;
   if (!port) return kSendFailed;
   if (progress) progress(0, 1);
@@ -110,7 +116,7 @@ int UploadDefaultTimer(platform::SerialPort* port, const TIMERSETTINGS& default_
     return kSendFailed;
   }
   if (progress) progress(1, 1);
-  platform::SleepMs(kUploadPauseMs);
+  ticks.Sleep(kUploadPauseMs);
   return 0;
 }
 

@@ -33,8 +33,10 @@ struct DeviceInfo {
 
 // GET_CLOCK, GET_TILT, GET_TEMPERATURE, GET_BATTERY, GET_SD_CARD, GET_DEVICE_ID in that
 // order, 10 ms after each; stops at the first failure. Returns 0 or the failed query's
-// result, with its code in *failed_code.
-int QueryDeviceInfo(platform::SerialPort* port, DeviceInfo* info, int32_t* failed_code);
+// result, with its code in *failed_code. Pauses and deadlines run on `clock` (the
+// system's when null), here and in the uploads below.
+int QueryDeviceInfo(platform::SerialPort* port, DeviceInfo* info, int32_t* failed_code,
+                    platform::Clock* clock = nullptr);
 
 // The seven lines of the Device info dialog, UTF-8 (the degree sign is U+00B0). The time
 // line ends in a newline, as the dialog shows it.
@@ -52,9 +54,11 @@ using UploadProgress = std::function<void(int done, int total)>;
 // and *system_error (when given) receives the port's LastError(), 0 if it gave none.
 // A null port, a negative count or a null timer is refused the same way before any frame.
 int UploadAddedTimers(platform::SerialPort* port, TIMERSETTINGS* const* timers, int count,
-                      const UploadProgress& progress, int* system_error);
+                      const UploadProgress& progress, int* system_error,
+                      platform::Clock* clock = nullptr);
 // "Default timer": SET_DEFAULT_TIMER with the record, then 200 ms. Returns as above.
 int UploadDefaultTimer(platform::SerialPort* port, const TIMERSETTINGS& default_timer,
-                       const UploadProgress& progress, int* system_error);
+                       const UploadProgress& progress, int* system_error,
+                       platform::Clock* clock = nullptr);
 
 }  // namespace zt

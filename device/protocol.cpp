@@ -88,20 +88,22 @@ int ZR615_SendCommand(platform::SerialPort* hComPort, int32_t command,
   return 0;
 }
 
-int ZR615_GetData(platform::SerialPort* hComPort, int32_t command, void* result) {
+int ZR615_GetData(platform::SerialPort* hComPort, int32_t command, void* result,
+                  platform::Clock* clock) {
+  platform::Clock& ticks = clock ? *clock : platform::SystemClock();
   char line[256];
   const size_t n = BuildQueryLine(command, line);
   hComPort->Write(line, n);
   platform::DebugTrace("b64 length: %d\n", static_cast<int>(n));
   // A short pause lets the reply begin. No comm event is waited for: with no event mask
   // that wait may block for good on some ports, and the deadline must hold.
-  platform::SleepMs(10);
+  ticks.Sleep(10);
   platform::DebugTrace("ZR615_GetData: command: %d\n", command);
 
   char reply[kReplyBufferSize];
   std::memset(reply, 0, sizeof reply);
   size_t received = 0;
-  const uint64_t start = platform::TickMs();
+  const uint64_t start = ticks.NowMs();
   for (;;) {
     // Never past the buffer: the last byte stays the NUL.
     const size_t room = sizeof reply - 1 - received;
@@ -119,7 +121,7 @@ int ZR615_GetData(platform::SerialPort* hComPort, int32_t command, void* result)
       platform::DebugTrace("result: %d\n", -2);
       return -2;
     }
-    const uint64_t elapsed_s = (platform::TickMs() - start) / 1000;
+    const uint64_t elapsed_s = (ticks.NowMs() - start) / 1000;
     if (elapsed_s >= kReplyDeadlineSeconds) {
       platform::DebugTrace("result: %d\n", -2);
       return -2;

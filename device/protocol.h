@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/serial_port.h"
+#include "platform/time.h"
 #include "timers/timer_settings.h"
 
 namespace zt {
@@ -82,8 +83,10 @@ int ZR615_SendCommand(platform::SerialPort* hComPort, int32_t command,
 // (host order; floats as floats) in `result`, which has room for ResultWordCount(command)
 // words; -1 for a complete line with another magic or echoed code, or too short for the
 // code's words; -2 when no complete line came within the deadline, or more than 255 bytes
-// came without one. `result` is written only on 0.
-int ZR615_GetData(platform::SerialPort* hComPort, int32_t command, void* result);
+// came without one. `result` is written only on 0. The pause and the deadline run on
+// `clock`, the system's when null.
+int ZR615_GetData(platform::SerialPort* hComPort, int32_t command, void* result,
+                  platform::Clock* clock = nullptr);
 
 // Results of the queries with more than one word.
 struct TiltResult {

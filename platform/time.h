@@ -9,6 +9,25 @@ namespace zt::platform {
 uint64_t TickMs();
 void SleepMs(unsigned ms);
 
+// Ticks and pauses as one object, so that an exchange with the logger can be run against
+// virtual time: its deadlines and pauses then cost nothing and do not depend on load.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual uint64_t NowMs() = 0;
+  virtual void Sleep(unsigned ms) = 0;
+};
+
+// TickMs and SleepMs.
+inline Clock& SystemClock() {
+  struct System final : Clock {
+    uint64_t NowMs() override { return TickMs(); }
+    void Sleep(unsigned ms) override { SleepMs(ms); }
+  };
+  static System clock;
+  return clock;
+}
+
 // Seconds since 1970-01-01 00:00:00 UTC, from the system clock.
 int64_t NowUtcSeconds();
 

@@ -17,6 +17,7 @@ using test::DecodeLine;
 using test::FloatBits;
 using test::LoopbackPort;
 using test::ReplyLine;
+using test::VirtualClock;
 
 // Answers every query with fixed words, except `failing`, which gets a wrong echo.
 void AnswerQueries(LoopbackPort* port, int32_t failing = -1) {
@@ -44,13 +45,16 @@ std::vector<int32_t> CodesWritten(const LoopbackPort& port) {
   return codes;
 }
 
+// Each query answered at once takes its own 10 ms pause and the 10 ms after it.
 TEST(DeviceInfo, QueriesInOrderAndFillsTheSevenLines) {
-  LoopbackPort port;
+  VirtualClock clock;
+  LoopbackPort port(&clock);
   AnswerQueries(&port);
   DeviceInfo info;
   int32_t failed = 0;
-  ASSERT_EQ(QueryDeviceInfo(&port, &info, &failed), 0);
+  ASSERT_EQ(QueryDeviceInfo(&port, &info, &failed, &clock), 0);
   EXPECT_EQ(CodesWritten(port), (std::vector<int32_t>{100, 101, 102, 103, 104, 109}));
+  EXPECT_EQ(clock.now_ms, 6 * 20u);
   const auto lines = DeviceInfoLines(info);
   EXPECT_EQ(lines[0], "ZT615 Echosounder");
   EXPECT_EQ(lines[1], "Device ID: 000042");
@@ -62,15 +66,29 @@ TEST(DeviceInfo, QueriesInOrderAndFillsTheSevenLines) {
 }
 
 TEST(DeviceInfo, FailureAtBatteryStopsBeforeTheCardAndTheId) {
-  LoopbackPort port;
+  VirtualClock clock;
+  LoopbackPort port(&clock);
   AnswerQueries(&port, GET_BATTERY);
   DeviceInfo info;
   info.device_id = 5;
   int32_t failed = 0;
-  EXPECT_EQ(QueryDeviceInfo(&port, &info, &failed), -1);
+  EXPECT_EQ(QueryDeviceInfo(&port, &info, &failed, &clock), -1);
   EXPECT_EQ(failed, GET_BATTERY);
   EXPECT_EQ(CodesWritten(port), (std::vector<int32_t>{100, 101, 102, 103}));
   EXPECT_EQ(info.device_id, 5);
+  EXPECT_EQ(clock.now_ms, 4 * 20u);  // the failed query still has its pause
+}
+
+// A silent logger fails the first query at its deadline, and nothing more is asked.
+TEST(DeviceInfo, SilentLoggerFailsTheClockQueryAtTheDeadline) {
+  VirtualClock clock;
+  LoopbackPort port(&clock);
+  DeviceInfo info;
+  int32_t failed = 0;
+  EXPECT_EQ(QueryDeviceInfo(&port, &info, &failed, &clock), -2);
+  EXPECT_EQ(failed, GET_CLOCK);
+  EXPECT_EQ(port.writes.size(), 1u);
+  EXPECT_EQ(clock.now_ms, 10 + 2000 + 10u);
 }
 
 TEST(DeviceInfoLines, CardAbsentIdWidthAndRounding) {
@@ -120,17 +138,26 @@ TEST(AscTime, TwentyFourCharactersAndANewline) {
   }
 }
 
+// Each frame is followed by 200 ms; progress shows a frame as soon as the line took it.
 TEST(Upload, ThreeAddedTimersGoOutAs45111WithIndices012) {
-  LoopbackPort port;
+  VirtualClock clock;
+  LoopbackPort port(&clock);
   TIMERSETTINGS a = NewAddedTimer(DefaultTimerSettings(), 100);
   TIMERSETTINGS b = a, c = a;
   a.timer_index = 9;
   TIMERSETTINGS* list[] = {&a, &b, &c};
   std::vector<std::pair<int, int>> progress;
+  std::vector<uint64_t> progress_ms;
   int error = -1;
-  EXPECT_EQ(UploadAddedTimers(&port, list, 3, [&](int d, int t) { progress.push_back({d, t}); },
-                              &error),
+  EXPECT_EQ(UploadAddedTimers(&port, list, 3,
+                              [&](int d, int t) {
+                                progress.push_back({d, t});
+                                progress_ms.push_back(clock.now_ms);
+                              },
+                              &error, &clock),
             0);
+  EXPECT_EQ(progress_ms, (std::vector<uint64_t>{0, 0, 200, 400, 600, 800}));
+  EXPECT_EQ(clock.now_ms, 5 * 200u);
   EXPECT_EQ(error, 0);
   EXPECT_EQ(CodesWritten(port), (std::vector<int32_t>{4, 5, 1, 1, 1}));
   for (int i = 0; i < 3; ++i) {
@@ -145,30 +172,35 @@ TEST(Upload, ThreeAddedTimersGoOutAs45111WithIndices012) {
 }
 
 TEST(Upload, NoAddedTimersSendsTheTwoPreamblesOnly) {
-  LoopbackPort port;
+  VirtualClock clock;
+  LoopbackPort port(&clock);
   std::vector<std::pair<int, int>> progress;
   EXPECT_EQ(UploadAddedTimers(&port, nullptr, 0, [&](int d, int t) { progress.push_back({d, t}); },
-                              nullptr),
+                              nullptr, &clock),
             0);
   EXPECT_EQ(CodesWritten(port), (std::vector<int32_t>{4, 5}));
+  EXPECT_EQ(clock.now_ms, 2 * 200u);
   EXPECT_EQ(progress.back(), std::make_pair(2, 2));
 }
 
 TEST(Upload, DefaultTimerIsOneFrame) {
-  LoopbackPort port;
+  VirtualClock clock;
+  LoopbackPort port(&clock);
   TIMERSETTINGS d = DefaultTimerSettings();
   std::vector<std::pair<int, int>> progress;
   EXPECT_EQ(UploadDefaultTimer(&port, d, [&](int dn, int t) { progress.push_back({dn, t}); },
-                               nullptr),
+                               nullptr, &clock),
             0);
   EXPECT_EQ(CodesWritten(port), (std::vector<int32_t>{2}));
+  EXPECT_EQ(clock.now_ms, 200u);
   EXPECT_EQ(progress.back(), std::make_pair(1, 1));
   const auto f = DecodeLine(port.writes[0].substr(0, 184));
   EXPECT_EQ(LoadI32(f.data() + 8 + 52), 2000);  // range_mm
 }
 
 // A frame the line does not take (a failed or short write) ends the upload there: nothing
-// after it is sent, the progress stops before it, and the port's error code comes back.
+// after it is sent, the progress stops before it, and the port's error code comes back;
+// only the frames taken had their pause.
 TEST(Upload, FrameThePortDoesNotTakeStopsTheUpload) {
   const struct {
     const char* behaviour;
@@ -183,7 +215,8 @@ TEST(Upload, FrameThePortDoesNotTakeStopsTheUpload) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.behaviour);
-    LoopbackPort port;
+    VirtualClock clock;
+    LoopbackPort port(&clock);
     port.fail_write = c.failing_write;
     port.fail_result = c.write_result;
     port.fail_error = c.system_error;
@@ -191,9 +224,10 @@ TEST(Upload, FrameThePortDoesNotTakeStopsTheUpload) {
     TIMERSETTINGS* list[] = {&a, &b, &d};
     int last_done = -1, error = -1;
     auto note = [&](int done, int) { last_done = done; };
-    EXPECT_EQ(c.default_timer ? UploadDefaultTimer(&port, d, note, &error)
-                              : UploadAddedTimers(&port, list, 3, note, &error),
+    EXPECT_EQ(c.default_timer ? UploadDefaultTimer(&port, d, note, &error, &clock)
+                              : UploadAddedTimers(&port, list, 3, note, &error, &clock),
               kSendFailed);
+    EXPECT_EQ(clock.now_ms, 200u * c.failing_write);
     EXPECT_EQ(port.writes.size(), static_cast<size_t>(c.failing_write) + 1);
     EXPECT_EQ(error, c.system_error);
     EXPECT_EQ(last_done, c.failing_write);

@@ -2,6 +2,8 @@
 // timed chunks, or from a responder that turns each written line into a reply. A line
 // that stops taking frames is one whose write number `fail_write` (from 0) gives
 // `fail_result` (-1, or a short count) with `fail_error` as the system's code.
+// Time is the system's unless a clock is given: with a VirtualClock, a read that finds
+// nothing due waits in virtual time, so deadlines are exact and cost nothing.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +19,14 @@
 #include "platform/time.h"
 
 namespace zt::test {
+
+// Time that moves only when someone sleeps on it.
+class VirtualClock : public platform::Clock {
+ public:
+  uint64_t now_ms = 0;
+  uint64_t NowMs() override { return now_ms; }
+  void Sleep(unsigned ms) override { now_ms += ms; }
+};
 
 class LoopbackPort : public platform::SerialPort {
  public:
@@ -34,6 +44,9 @@ class LoopbackPort : public platform::SerialPort {
   size_t largest_read_request = 0;
   size_t bytes_handed_out = 0;
 
+  explicit LoopbackPort(platform::Clock* clock = nullptr)
+      : clock_(clock ? *clock : platform::SystemClock()) {}
+
   void Queue(unsigned due_ms, const std::string& bytes) { chunks_.push_back({due_ms, bytes}); }
 
   int Write(const void* data, size_t n) override {
@@ -42,9 +55,9 @@ class LoopbackPort : public platform::SerialPort {
       last_error_ = fail_error;
       return fail_result;
     }
-    if (start_ms_ == 0) start_ms_ = platform::TickMs();
+    Start();
     if (responder) {
-      const uint64_t now = platform::TickMs() - start_ms_;
+      const uint64_t now = clock_.NowMs() - start_ms_;
       for (Chunk c : responder(writes.back())) {
         c.due_ms += static_cast<unsigned>(now);
         chunks_.push_back(c);
@@ -55,15 +68,15 @@ class LoopbackPort : public platform::SerialPort {
 
   int Read(void* buf, size_t n) override {
     if (n > largest_read_request) largest_read_request = n;
-    if (start_ms_ == 0) start_ms_ = platform::TickMs();
+    Start();
     while (!chunks_.empty() && chunks_.front().bytes.empty()) chunks_.pop_front();
-    const uint64_t now = platform::TickMs() - start_ms_;
+    const uint64_t now = clock_.NowMs() - start_ms_;
     if (chunks_.empty() || chunks_.front().due_ms > now) {
       // Nothing buffered: wait at most 100 ms for a first byte, as a real port does.
       uint64_t wait = 100;
       if (!chunks_.empty() && chunks_.front().due_ms - now < wait)
         wait = chunks_.front().due_ms - now;
-      platform::SleepMs(static_cast<unsigned>(wait));
+      clock_.Sleep(static_cast<unsigned>(wait));
       return 0;
     }
     Chunk& c = chunks_.front();
@@ -77,7 +90,16 @@ class LoopbackPort : public platform::SerialPort {
   int LastError() const override { return last_error_; }
 
  private:
+  // Due times count from the first write or read.
+  void Start() {
+    if (started_) return;
+    started_ = true;
+    start_ms_ = clock_.NowMs();
+  }
+
+  platform::Clock& clock_;
   std::deque<Chunk> chunks_;
+  bool started_ = false;
   uint64_t start_ms_ = 0;
   int last_error_ = 0;
 };
