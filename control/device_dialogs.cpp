@@ -10,7 +10,7 @@
 #include "device/device_ops.h"
 #include "device/protocol.h"
 #include "platform/time.h"
-#include "shell/show_last_error.h"
+#include "platform/show_last_error_win.h"
 
 namespace zt::control {
 namespace {

@@ -15,7 +15,7 @@
 #include "export/export_engine.h"
 #include "export/export_form.h"
 #include "platform/trace.h"
-#include "shell/show_last_error.h"
+#include "platform/show_last_error_win.h"
 #include "timers/timer_values.h"
 
 namespace zt::control {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/time.h"
-#include "shell/choose_file.h"
+#include "platform/choose_file_win.h"
 
 namespace zt::control {
 

@@ -9,7 +9,7 @@
 #include "link_utility_ids.h"
 #include "platform/file.h"
 #include "platform/text_win.h"
-#include "shell/choose_file.h"
+#include "platform/choose_file_win.h"
 
 namespace {
 

@@ -1,4 +1,5 @@
-// The error box that every failed system call the user must know of goes through.
+// The error box of both Windows programs, through which every failed system call the user
+// must know of goes.
 #pragma once
 #ifdef _WIN32
 #include <windows.h>

@@ -1,7 +1,7 @@
 // The "GetLastError" box: the system's text for the last Win32 error.
 #include <windows.h>
 
-#include "shell/show_last_error.h"
+#include "platform/show_last_error_win.h"
 
 namespace zt {
 

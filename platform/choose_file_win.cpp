@@ -1,7 +1,7 @@
 #include <windows.h>
 #include <commdlg.h>
 
-#include "shell/choose_file.h"
+#include "platform/choose_file_win.h"
 
 namespace zt {
 
