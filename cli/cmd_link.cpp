@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "cli/cli.h"
-#include "link_utility/link.h"
+#include "link/link.h"
 #include "logfile/logfile.h"
 #include "platform/file.h"
 #include "platform/interrupt.h"

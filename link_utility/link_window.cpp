@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "link_utility/link.h"
+#include "link/link.h"
 #include "link_utility_ids.h"
 #include "platform/file.h"
 #include "platform/text_win.h"

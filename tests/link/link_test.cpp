@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "link_utility/link.h"
+#include "link/link.h"
 #include "platform/file.h"
 #include "tests/link/link_files.h"
 

@@ -1,4 +1,4 @@
-#include "link_utility/link.h"
+#include "link/link.h"
 
 #include <algorithm>
 #include <cerrno>
