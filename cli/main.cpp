@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "zt_version.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -26,7 +27,7 @@ static void PrintOverview(FILE* out) {
   for (const auto& c : Commands()) std::fprintf(out, "  %-8s %s\n", c.name, c.summary);
   std::fputs(
       "\n"
-      "'zt615 COMMAND --help' explains a command.\n"
+      "'zt615 COMMAND --help' explains a command; 'zt615 --version' prints the version.\n"
       "Exit status: 0 success, 1 an input was refused or a read or write failed, 2 usage error.\n",
       out);
 }
@@ -38,6 +39,10 @@ static int Run(const std::vector<std::string>& args) {
   }
   if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     PrintOverview(stdout);
+    return zt::cli::kExitOk;
+  }
+  if (args[0] == "--version") {
+    std::printf("zt615 %s\n", ZT_VERSION);
     return zt::cli::kExitOk;
   }
   for (const auto& c : Commands()) {

@@ -119,8 +119,8 @@ fi
 
 echo
 echo "== A simulated recording: 10 m range, 3000 pings in series of 10, a ping every 0.2 s"
-$sim record "$dir/DEMO.BIN" --range 10 --pings 3000 \
-  --series 10 --interval 60 --start 2026-06-01T08:00:00Z --seed 7
+# The same recording as the user guide's pictures (scripts/screenshots.sh).
+$sim record "$dir/DEMO.BIN" $(cat scripts/demo-recording.args)
 
 echo
 echo "== The control program, with a simulated logger on COM3"

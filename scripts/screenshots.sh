@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Saves a PNG of each of our windows for review: scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]
-# BUILD_DIR is a Windows build tree (default build/windows); OUT_DIR defaults to
-# BUILD_DIR/screenshots. Runs headless (Xvfb) unless DISPLAY is set. The control program's
+# Saves a PNG of each of our windows, for review and for the user guide:
+#   scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]
+# BUILD_DIR is a Windows build tree (default build/windows); OUT_DIR defaults to docs/images,
+# the user guide's pictures. The control program shows the demo's recording
+# (scripts/demo-recording.args). Runs headless (Xvfb) unless DISPLAY is set. The control program's
 # device dialogs need a simulated logger on COM3: its runner starts one, with the simulator
 # of the native tree (ZT_NATIVE_BUILD, default build/native).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build/windows}" && pwd)
 native=${ZT_NATIVE_BUILD:-$root/build/native}
-out=${2:-$build/screenshots}
+out=${2:-$root/docs/images}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 export TZ=${TZ:-UTC}
@@ -30,7 +32,8 @@ python3 "$root/tests/gui/control_gui_runner.py" "$native/tools/logger_sim/zt615_
   "$build" "$native" --screenshots "$out"
 shopt -s nullglob
 for bmp in "$out"/*.bmp; do
-  convert "$bmp" "${bmp%.bmp}.png"
+  # No time stamps in the PNG: a picture whose window did not change stays the same file.
+  convert "$bmp" -strip "${bmp%.bmp}.png"
   rm -f "$bmp"
   echo "${bmp%.bmp}.png"
 done

@@ -3,8 +3,8 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config libgtest-dev googletest libbenchmark-dev
-  mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb socat x11-utils
-  fonts-wine fonts-liberation imagemagick python3 libstb-dev
+  mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb socat x11-utils clang libclang-rt-14-dev
+  fonts-wine fonts-liberation imagemagick python3 libstb-dev xauth
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -19,8 +19,8 @@ The prefix maps each COM port onto a fixed link path, and a simulator serves eac
         whose line is missing, and shares a port that a program holds)
 The test program learns ports, simulator logs and files from ZT_CONTROL_* variables.
 
---screenshots runs the DISABLED_ screenshot tests (only COM3 served) and leaves .bmp files
-in OUT_DIR; --demo runs ControlDemo.DISABLED_Screens on FILE.BIN. Every wait is bounded;
+--screenshots runs the DISABLED_ screenshot tests (only COM3 served) on the demo's recording
+and leaves .bmp files in OUT_DIR; --demo runs ControlDemo.DISABLED_Screens on FILE.BIN. Every wait is bounded;
 only the processes started here are stopped, by their ids. Prints "N passed, N failed".
 """
 import os
@@ -76,13 +76,17 @@ def record(sim, out, *args):
                    stdin=subprocess.DEVNULL)
 
 
-def make_data(sim, data, big):
+def make_data(sim, data, big, demo=False):
     """The logged files of the tests; the big one is kept between runs (same seed, same
-    bytes)."""
+    bytes). With demo, REC10.BIN is the demo's recording, for the user guide's pictures."""
     os.makedirs(data, exist_ok=True)
     rec = os.path.join(data, "REC10.BIN")
-    record(sim, rec, "--range", "10", "--pings", "400", "--seed", "7", "--threshold", "20",
-           "--deadzone", "0.5", "--sound-speed", "1487.5")
+    if demo:
+        with open(os.path.join(REPO, "scripts", "demo-recording.args")) as f:
+            record(sim, rec, *f.read().split())
+    else:
+        record(sim, rec, "--range", "10", "--pings", "400", "--seed", "7", "--threshold", "20",
+               "--deadzone", "0.5", "--sound-speed", "1487.5")
     with open(rec, "rb") as f:
         head = f.read(4096)
     with open(os.path.join(data, "EMPTY.BIN"), "wb"):
@@ -192,7 +196,7 @@ def main():
         os.makedirs(shots, exist_ok=True)
     served = {"good"} if mode != "tests" else {name for name, _, _ in LINES}
     if mode != "demo":
-        make_data(sim, data, big=(mode == "tests"))
+        make_data(sim, data, big=(mode == "tests"), demo=(mode == "screenshots"))
 
     wine = None
     sims = {}

@@ -4,13 +4,15 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "zt_version.h"
 
 using zt::cli::Commands;
 
 static void Overview(FILE* out) {
   std::fputs("usage: zt615_logger_sim COMMAND [ARGS...]\n\ncommands:\n", out);
   for (const auto& c : Commands()) std::fprintf(out, "  %-8s %s\n", c.name, c.summary);
-  std::fputs("\n'zt615_logger_sim COMMAND --help' explains a command.\n", out);
+  std::fputs("\n'zt615_logger_sim COMMAND --help' explains a command; --version prints the version.\n",
+             out);
 }
 
 int main(int argc, char** argv) {
@@ -21,6 +23,10 @@ int main(int argc, char** argv) {
   }
   if (args[0] == "--help" || args[0] == "-h") {
     Overview(stdout);
+    return 0;
+  }
+  if (args[0] == "--version") {
+    std::printf("zt615_logger_sim %s\n", ZT_VERSION);
     return 0;
   }
   for (const auto& c : Commands())
