@@ -73,11 +73,7 @@ std::string SendFailure(const std::string& port_name, const std::string& what, i
 }
 
 std::string UtcText(int64_t t) {
-  const platform::CivilTime c = platform::UtcCivil(t);
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d UTC", c.year, c.month, c.day,
-                c.hour, c.minute, c.second);
-  return buf;
+  return platform::CivilText(platform::UtcCivil(t), "YYYY-MM-DD hh:mm:ss") + " UTC";
 }
 
 int Info(platform::SerialPort* port) {

@@ -31,17 +31,11 @@ const Command kCommand{"info", "show what a logged ping file holds", kHelp, RunI
 const Registrar kRegistrar(kCommand);
 
 std::string Stamp(const platform::CivilTime& c, int ms) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", c.year, c.month, c.day,
-                c.hour, c.minute, c.second, ms);
-  return buf;
+  return platform::CivilText(c, "YYYY-MM-DD hh:mm:ss.fff", ms);
 }
 
 std::string Iso(const platform::CivilTime& c, int ms) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", c.year, c.month, c.day,
-                c.hour, c.minute, c.second, ms);
-  return buf;
+  return platform::CivilText(c, "YYYY-MM-DDThh:mm:ss.fff", ms) + "Z";
 }
 
 std::string Duration(double s) {

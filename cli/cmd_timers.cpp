@@ -42,11 +42,8 @@ bool ParseLocal(const std::string& s, platform::CivilTime* c) {
 }
 
 std::string LocalText(int32_t stored) {
-  const platform::CivilTime c = platform::LocalCivil(static_cast<uint32_t>(stored));
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour,
-                c.minute, c.second);
-  return buf;
+  return platform::CivilText(platform::LocalCivil(static_cast<uint32_t>(stored)),
+                             "YYYY-MM-DD hh:mm:ss");
 }
 
 int Show(const std::string& path) {

@@ -11,7 +11,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "platform/text_win.h"
+#include "platform/utf8.h"
 #endif
 
 using zt::cli::Commands;

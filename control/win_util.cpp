@@ -4,7 +4,7 @@
 
 #include "control_ids.h"
 #include "platform/civil_time_win.h"
-#include "platform/text_win.h"
+#include "platform/utf8.h"
 
 namespace zt::control {
 

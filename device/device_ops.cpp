@@ -1,16 +1,11 @@
 #include "device/device_ops.h"
 
-#include <charconv>
 #include <cstdio>
+
+#include "platform/short_number.h"
 
 namespace zt {
 namespace {
-
-std::string Fixed1(float v) {
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, static_cast<double>(v), std::chars_format::fixed, 1);
-  return r.ec == std::errc() ? std::string(buf, r.ptr) : std::string("?");
-}
 
 const char kDegree[] = "\xC2\xB0";
 
@@ -48,10 +43,9 @@ std::string AscTimeText(const platform::CivilTime& c) {
   const int64_t days = platform::SecondsFromCivil(midnight) / 86400;
   const int weekday = static_cast<int>(((days % 7) + 7 + 4) % 7);  // 1970-01-01 was a Thursday
   const int month = c.month >= 1 && c.month <= 12 ? c.month - 1 : 0;
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.3s %.3s%3d %.2d:%.2d:%.2d %d\n", kDays[weekday],
-                kMonths[month], c.day, c.hour, c.minute, c.second, c.year);
-  return buf;
+  char names[32];
+  std::snprintf(names, sizeof names, "%.3s %.3s%3d ", kDays[weekday], kMonths[month], c.day);
+  return names + platform::CivilText(c, "hh:mm:ss Y\n");
 }
 
 std::array<std::string, 7> DeviceInfoLines(const DeviceInfo& info) {
@@ -61,10 +55,10 @@ std::array<std::string, 7> DeviceInfoLines(const DeviceInfo& info) {
   std::snprintf(buf, sizeof buf, "Device ID: %06d", info.device_id);
   lines[1] = buf;
   lines[2] = "Time (Local): " + AscTimeText(platform::LocalCivil(info.clock));
-  lines[3] = "Temperature: " + Fixed1(info.temperature) + kDegree + "C";
-  lines[4] = "Tilt X: " + Fixed1(info.tilt.x) + kDegree + " Tilt Y: " + Fixed1(info.tilt.y) +
-             kDegree;
-  lines[5] = "Battery: " + Fixed1(info.battery) + " Volts";
+  lines[3] = "Temperature: " + FixedNumber(info.temperature, 1) + kDegree + "C";
+  lines[4] = "Tilt X: " + FixedNumber(info.tilt.x, 1) + kDegree +
+             " Tilt Y: " + FixedNumber(info.tilt.y, 1) + kDegree;
+  lines[5] = "Battery: " + FixedNumber(info.battery, 1) + " Volts";
   if (info.sd.present != 0) {
     lines[6] = "SD card free space: " +
                std::to_string(static_cast<long long>(info.sd.free_bytes())) + " Bytes";

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <iterator>
 
+#include "platform/short_number.h"
+
 namespace zt {
 namespace {
 
@@ -55,11 +57,7 @@ int ExportDeadzoneItemFor(float deadzone_m) {
 }
 
 std::string ExportSoundSpeedText(float sound_speed) {
-  // "%.2f", by our own formatting: the same text whatever the C library and locale.
-  char buf[64];
-  const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<double>(sound_speed),
-                               std::chars_format::fixed, 2);
-  return r.ec == std::errc() ? std::string(buf, r.ptr) : std::string();
+  return FixedNumber(sound_speed, 2);
 }
 
 std::string FillExportJob(const ExportForm& form, const TIMERSETTINGS& header,

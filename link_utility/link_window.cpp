@@ -8,8 +8,9 @@
 #include "link/link.h"
 #include "link_utility_ids.h"
 #include "platform/file.h"
-#include "platform/text_win.h"
+#include "platform/utf8.h"
 #include "platform/choose_file_win.h"
+#include "platform/show_last_error_win.h"
 
 namespace {
 
@@ -43,12 +44,9 @@ void ErrorBox(HWND hwnd, const std::wstring& text) {
   MessageBoxW(hwnd, text.c_str(), LoadText(IDS_LINK_ERROR_CAPTION).c_str(), MB_OK | MB_ICONERROR);
 }
 
-// The system's text for an error code, captioned "GetLastError".
-void ShowLastError(HWND hwnd, int code) {
-  std::wstring text = zt::platform::WideFromUtf8(zt::platform::ErrorText(code));
-  MessageBoxW(hwnd, text.c_str(), LoadText(IDS_LINK_LAST_ERROR_CAPTION).c_str(),
-              MB_OK | MB_ICONERROR);
-}
+// The error box words the system's text as ErrorText does, under the caption of the
+// resources ("GetLastError").
+zt::ErrorBoxStyle LastErrorStyle() { return {LoadText(IDS_LINK_LAST_ERROR_CAPTION), true}; }
 
 void SetText(HWND hwnd, int id, const std::string& utf8) {
   SetDlgItemTextW(hwnd, id, zt::platform::WideFromUtf8(utf8).c_str());
@@ -58,7 +56,8 @@ void SetText(HWND hwnd, int id, const std::string& utf8) {
 void ShowFileTimes(HWND hwnd, const wchar_t* path, int begin_id, int begin_id2, int end_id,
                    int end_id2) {
   zt::link::FileTimes t = zt::link::ShowFileTimes(zt::platform::Utf8FromWide(path));
-  if (t.status == zt::link::TimesStatus::kOpenFailed) ShowLastError(hwnd, t.error);
+  if (t.status == zt::link::TimesStatus::kOpenFailed)
+    zt::ShowErrorCode(hwnd, t.error, LastErrorStyle());
   if (t.status == zt::link::TimesStatus::kInvalidFile)
     ErrorBox(hwnd, LoadText(IDS_LINK_INVALID_FILE));
   for (int id : {begin_id, begin_id2})
@@ -110,7 +109,9 @@ void LinkFiles(HWND hwnd, LINKSTATE* st) {
     case LinkOutcome::kLinked: break;
     case LinkOutcome::kFile1OpenFailed:
     case LinkOutcome::kFile2OpenFailed:
-    case LinkOutcome::kLinkedCreateFailed: ShowLastError(hwnd, r.error); break;
+    case LinkOutcome::kLinkedCreateFailed:
+      zt::ShowErrorCode(hwnd, r.error, LastErrorStyle());
+      break;
     case LinkOutcome::kFile1Invalid: ErrorBox(hwnd, LoadText(IDS_LINK_INVALID_FIRST)); break;
     case LinkOutcome::kFile2Invalid: ErrorBox(hwnd, LoadText(IDS_LINK_INVALID_SECOND)); break;
     case LinkOutcome::kRefused: ErrorBox(hwnd, LoadText(IDS_LINK_UNABLE)); break;

@@ -84,7 +84,7 @@ int64_t ReadFileHeader(platform::File& file, uint8_t* buf128) {
 uint32_t GetRecordSize(platform::File& file) {
   uint8_t hdr[kFileHeaderSize];
   if (ReadFileHeader(file, hdr) != kFileHeaderSize) return 0;
-  return RecordSizeForRange(LoadI32(hdr + 52));
+  return RecordSizeForRange(HeaderRangeMm(hdr));
 }
 
 bool CountWholePings(uint64_t file_size, uint32_t record_size, uint32_t* count,

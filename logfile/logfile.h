@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/le_bytes.h"
 #include "timers/timer_settings.h"
 
 namespace zt {
@@ -23,6 +24,12 @@ struct RangeEntry {
 };
 constexpr int kRangeTableSize = 16;
 extern const RangeEntry range_table[kRangeTableSize];
+
+// Where the file header holds the range (TIMERSETTINGS::range_mm), from which the record
+// size follows; every reader of raw header bytes takes it from here.
+inline constexpr size_t kHdrRangeMm = offsetof(TIMERSETTINGS, range_mm);
+static_assert(kHdrRangeMm == 52);
+inline int32_t HeaderRangeMm(const uint8_t* header128) { return LoadI32(header128 + kHdrRangeMm); }
 
 // Samples per ping for a range, or 0 when the range is not in the table.
 int32_t SamplesForRange(int32_t range_mm);

@@ -1,5 +1,6 @@
 #include "platform/time.h"
 
+#include <charconv>
 #include <climits>
 
 namespace zt::platform {
@@ -49,6 +50,48 @@ int64_t SecondsFromCivil(const CivilTime& c) {
   return DaysFromCivil(c.year, static_cast<unsigned>(c.month), static_cast<unsigned>(c.day)) *
              86400 +
          c.hour * 3600 + c.minute * 60 + c.second;
+}
+
+size_t CivilText(const CivilTime& c, std::string_view pattern, int fraction, char* out,
+                 size_t room) {
+  size_t len = 0;
+  size_t i = 0;
+  while (i < pattern.size()) {
+    const char token = pattern[i];
+    int value = 0;
+    switch (token) {
+      case 'Y': value = c.year; break;
+      case 'M': value = c.month; break;
+      case 'D': value = c.day; break;
+      case 'h': value = c.hour; break;
+      case 'm': value = c.minute; break;
+      case 's': value = c.second; break;
+      case 'f': value = fraction; break;
+      default:
+        if (len < room) out[len++] = token;
+        ++i;
+        continue;
+    }
+    size_t width = 0;
+    while (i < pattern.size() && pattern[i] == token) ++width, ++i;
+    // %0Nd: the sign, then zeros up to the width, then the digits.
+    char digits[16];
+    const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    const char* p = digits;
+    if (*p == '-' && len < room) out[len++] = *p;
+    if (*p == '-') ++p, --width;
+    const size_t n = static_cast<size_t>(end - p);
+    for (size_t k = n; k < width && len < room; ++k) out[len++] = '0';
+    for (; p < end && len < room; ++p) out[len++] = *p;
+  }
+  return len;
+}
+
+std::string CivilText(const CivilTime& c, std::string_view pattern, int fraction) {
+  // Each field is at most 11 characters however short its run.
+  std::string text(pattern.size() * 11, '\0');
+  text.resize(CivilText(c, pattern, fraction, text.data(), text.size()));
+  return text;
 }
 
 CivilTime LocalCivil(int64_t t) { return UtcCivil(t + LocalOffsetSeconds(t)); }

@@ -98,11 +98,6 @@ int64_t File::Read(void* buf, size_t n) {
   return static_cast<int64_t>(done);
 }
 
-int64_t File::ReadAt(uint64_t offset, void* buf, size_t n) {
-  if (!Seek(offset)) return -1;
-  return Read(buf, n);
-}
-
 bool File::WriteAll(const void* buf, size_t n) {
   auto* p = static_cast<const char*>(buf);
   while (n > 0) {

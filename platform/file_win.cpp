@@ -1,27 +1,29 @@
 #include <windows.h>
 
 #include "platform/file.h"
-#include "platform/text_win.h"
+#include "platform/show_last_error_win.h"
+#include "platform/utf8.h"
 
 namespace zt::platform {
 
-std::string ErrorText(int code) {
+std::wstring SystemMessage(int code) {
   wchar_t* msg = nullptr;
   DWORD len = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                  FORMAT_MESSAGE_IGNORE_INSERTS,
                              nullptr, static_cast<DWORD>(code),
                              MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
                              reinterpret_cast<wchar_t*>(&msg), 0, nullptr);
-  std::string text;
-  if (len > 0 && msg) {
-    text = Utf8FromWide(std::wstring(msg, len));
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
-                             text.back() == '.'))
-      text.pop_back();
-  } else {
-    text = "error " + std::to_string(code);
-  }
+  std::wstring text = len > 0 && msg ? std::wstring(msg, len) : std::wstring();
   if (msg) LocalFree(msg);
+  return text;
+}
+
+std::string ErrorText(int code) {
+  std::string text = Utf8FromWide(SystemMessage(code));
+  if (text.empty()) return "error " + std::to_string(code);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
+                           text.back() == '.'))
+    text.pop_back();
   return text;
 }
 
@@ -115,11 +117,6 @@ int64_t File::Read(void* buf, size_t n) {
     done += got;
   }
   return static_cast<int64_t>(done);
-}
-
-int64_t File::ReadAt(uint64_t offset, void* buf, size_t n) {
-  if (!Seek(offset)) return -1;
-  return Read(buf, n);
 }
 
 bool File::WriteAll(const void* buf, size_t n) {

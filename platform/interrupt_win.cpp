@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "platform/interrupt.h"
-#include "platform/text_win.h"
+#include "platform/utf8.h"
 
 namespace zt::platform {
 namespace {

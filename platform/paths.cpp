@@ -5,6 +5,12 @@
 
 namespace zt::platform {
 
+// One for both systems: only Seek and Read differ between POSIX and Win32.
+int64_t File::ReadAt(uint64_t offset, void* buf, size_t n) {
+  if (!Seek(offset)) return -1;
+  return Read(buf, n);
+}
+
 std::string TempPathBeside(const std::string& target) {
   static std::atomic<unsigned> counter{0};
   auto ticks = static_cast<unsigned long long>(

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/serial_port.h"
-#include "platform/text_win.h"
+#include "platform/utf8.h"
 
 namespace zt::platform {
 namespace {

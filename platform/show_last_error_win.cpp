@@ -1,23 +1,20 @@
 // The "GetLastError" box: the system's text for the last Win32 error.
 #include <windows.h>
 
+#include "platform/file.h"
 #include "platform/show_last_error_win.h"
+#include "platform/utf8.h"
 
 namespace zt {
 
-void ShowLastError(HWND owner) {
-  const DWORD code = GetLastError();
-  wchar_t* text = nullptr;
-  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, code, 0x400, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  MessageBoxW(owner, text ? text : L"", L"GetLastError", MB_ICONERROR);
-  if (text) LocalFree(text);
+void ShowLastError(HWND owner, const ErrorBoxStyle& style) {
+  ShowErrorCode(owner, static_cast<int>(GetLastError()), style);
 }
 
-void ShowErrorCode(HWND owner, int code) {
-  SetLastError(static_cast<DWORD>(code));
-  ShowLastError(owner);
+void ShowErrorCode(HWND owner, int code, const ErrorBoxStyle& style) {
+  const std::wstring text = style.error_text ? platform::WideFromUtf8(platform::ErrorText(code))
+                                             : platform::SystemMessage(code);
+  MessageBoxW(owner, text.c_str(), style.caption.c_str(), MB_OK | MB_ICONERROR);
 }
 
 }  // namespace zt

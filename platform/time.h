@@ -1,7 +1,10 @@
 // Clock, ticks, calendar and time zone through the platform seam.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace zt::platform {
 
@@ -43,6 +46,19 @@ struct CivilTime {
 // Proleptic Gregorian calendar, pure arithmetic (no time zone).
 CivilTime UtcCivil(int64_t t);
 int64_t SecondsFromCivil(const CivilTime& c);
+
+// A calendar time as text, the one date formatter of every program. In `pattern` a run of
+// Y, M, D, h, m or s is the year, month, day, hour, minute or second, and a run of f is
+// `fraction`, each with at least as many digits as the run is long (zeros in front, as
+// printf's %0Nd); every other character stands for itself.
+//   "YYYY-MM-DD hh:mm:ss"    2026-05-28 20:26:40
+//   "hh:mm:ss DD.MM.Y"       20:26:40 28.05.2026
+//   "YYYYMMDD hh:mm:ss.ff"   20260528 20:26:40.07   (fraction 7)
+std::string CivilText(const CivilTime& c, std::string_view pattern, int fraction = 0);
+// The same into out[0, room), cut short where it does not fit; returns its length. For
+// callers that build text in a buffer of their own, ping by ping.
+size_t CivilText(const CivilTime& c, std::string_view pattern, int fraction, char* out,
+                 size_t room);
 
 // The PC's local time for a UTC count, with its time-zone rules (daylight saving included).
 CivilTime LocalCivil(int64_t t);

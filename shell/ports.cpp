@@ -5,6 +5,8 @@
 #include <cstring>
 #include <cwchar>
 
+#include "platform/utf8.h"
+
 namespace zt {
 namespace {
 
@@ -106,22 +108,9 @@ std::unique_ptr<platform::SerialPort> OpenComPort(uint32_t n, int* error) {
 }
 
 std::string PortNameUtf8(const PORTENTRY& e) {
-  std::string out;
-  for (size_t i = 0; i < 256 && e.port_name[i] != 0; ++i) {
-    const uint32_t c = static_cast<uint32_t>(e.port_name[i]);
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      // Surrogates and the rest of the BMP: names of serial ports are ASCII in practice.
-      out += static_cast<char>(0xE0 | ((c >> 12) & 0x0F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
+  size_t n = 0;
+  while (n < 256 && e.port_name[n] != 0) ++n;
+  return platform::Utf8FromWide(std::wstring_view(e.port_name, n));
 }
 
 }  // namespace zt

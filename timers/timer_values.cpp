@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/short_number.h"
 #include "platform/trace.h"
 
 namespace zt {
@@ -76,12 +77,6 @@ float* FloatField(TimerList l, TIMERSETTINGS* t) {
     case TimerList::kGain: return &t->gain_db;
     default: return nullptr;
   }
-}
-
-std::string FixedText(double v, int precision) {
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, precision);
-  return r.ec == std::errc() ? std::string(buf, r.ptr) : std::string();
 }
 
 bool ParseWholeFloat(const std::string& s, float* out) {
@@ -256,8 +251,8 @@ TimerForm FillTimerForm(const TIMERSETTINGS& t, TimerDialogKind kind) {
   const IntervalDisplay iv = ShowInterval(t.interval_s);
   f.interval_number = std::to_string(iv.number);
   f.interval_unit = iv.unit_index;
-  f.tvg_slope = FixedText(t.tvg_slope, 2);
-  f.sound_speed = FixedText(t.sound_speed, 2);
+  f.tvg_slope = FixedNumber(t.tvg_slope, 2);
+  f.sound_speed = FixedNumber(t.sound_speed, 2);
   if (kind == TimerDialogKind::kDefaultTimer) {
     const OutputFlags o = DecodeOutputFlags(t.output_flags);
     f.bluetooth_on = o.bluetooth_on;

@@ -18,9 +18,8 @@ std::string TextOf(const TextBuilder& t) { return std::string(t.data(), t.size()
 
 // "hh:mm:ss dd.mm.yyyy" of a ping time (an unsigned 32-bit count) in the PC's local time.
 void AppendLocalStamp(TextBuilder& t, int32_t seconds) {
-  const platform::CivilTime c = platform::LocalCivil(static_cast<uint32_t>(seconds));
-  t.Int(c.hour, 2, true).Char(':').Int(c.minute, 2, true).Char(':').Int(c.second, 2, true);
-  t.Char(' ').Int(c.day, 2, true).Char('.').Int(c.month, 2, true).Char('.').Int(c.year);
+  t.Str(platform::CivilText(platform::LocalCivil(static_cast<uint32_t>(seconds)),
+                            "hh:mm:ss DD.MM.Y"));
 }
 
 // A field of the record, or 0 where the record does not reach.
@@ -76,13 +75,8 @@ std::string HoverText(const uint8_t* record, uint32_t record_size) {
   char buf[kTextRoom];
   TextBuilder t(buf, sizeof buf);
   t.Str("ping: ").Int(ping_number);
-  t.Str(", date: ").Int(c.day, 2, true).Char('.').Int(c.month, 2, true);
-  t.Str(" time: ")
-      .Int(c.hour, 2, true)
-      .Char(':')
-      .Int(c.minute, 2, true)
-      .Char(':')
-      .Int(c.second, 2, true);
+  t.Str(", date: ").Str(platform::CivilText(c, "DD.MM"));
+  t.Str(" time: ").Str(platform::CivilText(c, "hh:mm:ss"));
   t.Str(", altitude: ").Fixed(F32At(record, record_size, footer + 20), 1);
   t.Str(", tiltX: ").Fixed(F32At(record, record_size, footer + 24), 1);
   t.Str(", tiltY: ").Fixed(F32At(record, record_size, footer + 28), 1);

@@ -6,24 +6,13 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/utf8.h"
+
 namespace zt::gui {
 
-std::string Narrow(const std::wstring& w) {
-  if (w.empty()) return {};
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                              nullptr, nullptr);
-  std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
-                      nullptr);
-  return s;
-}
+std::string Narrow(const std::wstring& w) { return platform::Utf8FromWide(w); }
 
-std::wstring Wide(const std::string& s) {
-  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
+std::wstring Wide(const std::string& s) { return platform::WideFromUtf8(s); }
 
 std::wstring WindowsPath(const std::string& path) {
   std::wstring w = Wide(path);

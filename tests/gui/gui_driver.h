@@ -16,7 +16,7 @@ namespace zt::gui {
 // prefix takes longer.
 constexpr DWORD kWaitMs = 20000;
 
-// UTF-8 -> UTF-16.
+// UTF-8 -> UTF-16 and back: platform::WideFromUtf8 and Utf8FromWide under short names.
 std::wstring Wide(const std::string& s);
 // "/work/x/y.exe" -> "Z:\work\x\y.exe" (Wine's drive for the Unix root); others unchanged.
 std::wstring WindowsPath(const std::string& path);

@@ -11,31 +11,24 @@
 
 #include "platform/file.h"
 #include "tests/gui/gui_driver.h"
-#include "tests/link/link_files.h"
+#include "tests/logfile/logged_file_builder.h"
 
 namespace zt::gui {
 namespace {
 
-using linktest::FileHeader;
-using linktest::Get32;
-using linktest::kFooterAt1m;
-using linktest::kRecord1m;
-using linktest::LoggedFile;
-using linktest::Pings;
-using linktest::ReadBytes;
-using linktest::TempDir;
-using linktest::WriteBytes;
+using test::GetU32;
+using test::kFooterAt1m;
+using test::kRecord1m;
+using test::LoggedFile;
+using test::PatternedHeader;
+using test::Pings;
+using test::ReadAll;
+using test::TempDir;
+using test::WriteAll;
 
 constexpr uint32_t kT0 = 1780000000;  // 2026-05-28 20:26:40 UTC; the tests run with TZ=UTC
 const std::wstring kClass = L"ZT615Link";
 const std::wstring kTitle = L"ZT615 files link utility";
-
-std::wstring W(const std::string& s) {
-  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
 
 class LinkWindow : public ::testing::Test {
  protected:
@@ -56,7 +49,7 @@ class LinkWindow : public ::testing::Test {
     HWND dlg = WaitFileDialog(app_.pid());
     ASSERT_NE(dlg, nullptr) << "expected a file chooser after clicking " << button << "; found "
                             << Describe(TopWindows(app_.pid()));
-    ASSERT_TRUE(FileDialogChoose(dlg, W(path))) << "the chooser did not close";
+    ASSERT_TRUE(FileDialogChoose(dlg, Wide(path))) << "the chooser did not close";
     ASSERT_TRUE(Responds(wnd_));
   }
 
@@ -85,9 +78,9 @@ class LinkWindow : public ::testing::Test {
   }
 
   void TypePaths(const std::string& a, const std::string& b, const std::string& l) {
-    ASSERT_TRUE(SetItemText(wnd_, 1001, W(a)));
-    ASSERT_TRUE(SetItemText(wnd_, 1002, W(b)));
-    ASSERT_TRUE(SetItemText(wnd_, 1003, W(l)));
+    ASSERT_TRUE(SetItemText(wnd_, 1001, Wide(a)));
+    ASSERT_TRUE(SetItemText(wnd_, 1002, Wide(b)));
+    ASSERT_TRUE(SetItemText(wnd_, 1003, Wide(l)));
   }
 
   void PressOk() {
@@ -179,8 +172,8 @@ TEST(LinkProgram, CarriesItsIconAndVersion) {
 TEST_F(LinkWindow, ChoosersFillThePathsAndTheBeginEndLabels) {
   TempDir dir;
   std::string a = dir.Path("A.BIN"), b = dir.Path("B.BIN"), l = dir.Path("L.BIN");
-  WriteBytes(a, LoggedFile(Pings(3, 998, kT0)));
-  WriteBytes(b, LoggedFile(Pings(2, 1, kT0 + 62)));
+  WriteAll(a, LoggedFile(Pings(3, 998, kT0)));
+  WriteAll(b, LoggedFile(Pings(2, 1, kT0 + 62)));
 
   Choose(1004, a);
   EXPECT_EQ(Text(1001), a);
@@ -201,10 +194,10 @@ TEST_F(LinkWindow, ChoosersFillThePathsAndTheBeginEndLabels) {
 
   PressOk();
   ExpectNoBox();
-  std::vector<uint8_t> out = ReadBytes(l);
+  std::string out = ReadAll(l);
   ASSERT_EQ(out.size(), 128u + 5 * kRecord1m);
-  EXPECT_EQ(Get32(out, 128 + 3 * kRecord1m + 8), 1001u);
-  EXPECT_EQ(Get32(out, 128 + 4 * kRecord1m + kFooterAt1m + 4), 1002u);
+  EXPECT_EQ(GetU32(out, 128 + 3 * kRecord1m + 8), 1001u);
+  EXPECT_EQ(GetU32(out, 128 + 4 * kRecord1m + kFooterAt1m + 4), 1002u);
 }
 
 TEST_F(LinkWindow, CancelledChooserChangesNothing) {
@@ -222,8 +215,8 @@ TEST_F(LinkWindow, CancelledChooserChangesNothing) {
 TEST_F(LinkWindow, ChoosingAFileThatIsNotLoggedShowsInvalidFileAndEmptiesItsLabels) {
   TempDir dir;
   std::string good = dir.Path("A.BIN"), bad = dir.Path("NOTES.BIN");
-  WriteBytes(good, LoggedFile(Pings(2, 1, kT0)));
-  WriteBytes(bad, {'n', 'o', 't', ' ', 'a', ' ', 'l', 'o', 'g'});
+  WriteAll(good, LoggedFile(Pings(2, 1, kT0)));
+  WriteAll(bad, "not a log");
   Choose(1004, good);
   ASSERT_EQ(Text(1011), "Begin: 20:26:40 28.05.2026 (Local)");
   Choose(1004, bad);
@@ -241,10 +234,10 @@ TEST_F(LinkWindow, ChoosingAFileThatIsNotLoggedShowsInvalidFileAndEmptiesItsLabe
 
 TEST_F(LinkWindow, FileWithoutAWholePingShowsEmptyTimesWithoutAMessage) {
   TempDir dir;
-  std::vector<uint8_t> bytes = LoggedFile(Pings(1, 1, kT0));
+  std::string bytes = LoggedFile(Pings(1, 1, kT0));
   bytes.resize(128 + 200);  // "DATA" and part of a record
   std::string f = dir.Path("SHORT.BIN");
-  WriteBytes(f, bytes);
+  WriteAll(f, bytes);
   Choose(1005, f);
   ExpectNoBox();
   EXPECT_EQ(Text(1013), "");
@@ -257,8 +250,8 @@ TEST_F(LinkWindow, FileWithoutAWholePingShowsEmptyTimesWithoutAMessage) {
 TEST_F(LinkWindow, TypedPathsJoinIntoTheSameFileAsTheCommandLine) {
   TempDir dir;
   std::string a = dir.Path("A.BIN"), b = dir.Path("B.BIN"), l = dir.Path("L.BIN");
-  WriteBytes(a, LoggedFile(Pings(160, 1, kT0)));
-  WriteBytes(b, LoggedFile(Pings(160, 1, kT0 + 159 + 300)));  // the widest seam
+  WriteAll(a, LoggedFile(Pings(160, 1, kT0)));
+  WriteAll(b, LoggedFile(Pings(160, 1, kT0 + 159 + 300)));  // the widest seam
   TypePaths(a, b, l);
   PressOk();
   ExpectNoBox();
@@ -267,48 +260,48 @@ TEST_F(LinkWindow, TypedPathsJoinIntoTheSameFileAsTheCommandLine) {
   EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0), 20) << "(160 + 160) / 16";
   EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 20) << "the bar ends at its upper bound";
 
-  std::vector<uint8_t> gui = ReadBytes(l);
+  std::string gui = ReadAll(l);
   ASSERT_EQ(gui.size(), 128u + 320 * kRecord1m);
-  EXPECT_EQ(Get32(gui, 128 + 319 * kRecord1m + 8), 320u);
+  EXPECT_EQ(GetU32(gui, 128 + 319 * kRecord1m + 8), 320u);
 
   // zt615.exe link on the same inputs gives the same bytes.
   std::string l2 = dir.Path("L2.BIN");
   Program cli;
-  ASSERT_TRUE(cli.Start(WindowsPath(ZT615_EXE),
-                        L"link --quiet \"" + W(a) + L"\" \"" + W(b) + L"\" \"" + W(l2) + L"\""));
+  ASSERT_TRUE(cli.Start(WindowsPath(ZT615_EXE), L"link --quiet \"" + Wide(a) + L"\" \"" + Wide(b) +
+                                                    L"\" \"" + Wide(l2) + L"\""));
   DWORD code = 1;
   ASSERT_TRUE(cli.WaitExit(kWaitMs, &code)) << "zt615 link did not end";
   EXPECT_EQ(code, 0u);
-  EXPECT_EQ(ReadBytes(l2), gui);
+  EXPECT_EQ(ReadAll(l2), gui);
 }
 
 TEST_F(LinkWindow, EnterInAFieldDoesNotPressOk) {
   TempDir dir;
   std::string a = dir.Path("A.BIN"), b = dir.Path("B.BIN"), l = dir.Path("L.BIN");
-  WriteBytes(a, LoggedFile(Pings(2, 1, kT0)));
-  WriteBytes(b, LoggedFile(Pings(2, 3, kT0 + 2)));
+  WriteAll(a, LoggedFile(Pings(2, 1, kT0)));
+  WriteAll(b, LoggedFile(Pings(2, 3, kT0 + 2)));
   TypePaths(a, b, l);
   HWND edit = GetDlgItem(wnd_, 1003);
   PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 0x001C0001);
   PostMessageW(edit, WM_KEYUP, VK_RETURN, 0xC01C0001);
   ExpectNoBox();
-  EXPECT_FALSE(linktest::Exists(l)) << "Enter joined the files";
+  EXPECT_FALSE(test::Exists(l)) << "Enter joined the files";
 }
 
 struct Refusal {
   const char* name;
-  std::vector<uint8_t> a, b;  // empty a: File 1 missing
+  std::string a, b;  // empty a: File 1 missing
   std::wstring caption, text;
   bool linked_exists;  // an existing Linked file, which must stay as it is
 };
 
 std::vector<Refusal> Refusals() {
-  std::vector<uint8_t> good = LoggedFile(Pings(2, 1, kT0));
-  std::vector<uint8_t> note = {'n', 'o', 't', 'e'};
-  std::vector<uint8_t> h = FileHeader();
+  std::string good = LoggedFile(Pings(2, 1, kT0));
+  std::string note = "note";
+  std::string h = PatternedHeader();
   h[88] ^= 1;  // sound speed
-  auto exists = W(platform::ErrorText(ERROR_FILE_EXISTS));
-  auto missing = W(platform::ErrorText(ERROR_FILE_NOT_FOUND));
+  auto exists = Wide(platform::ErrorText(ERROR_FILE_EXISTS));
+  auto missing = Wide(platform::ErrorText(ERROR_FILE_NOT_FOUND));
   return {
       {"File 1 not logged", note, good, L"Error", L"Invalid first file", false},
       {"File 2 not logged", good, note, L"Error", L"Invalid second file", false},
@@ -328,17 +321,17 @@ TEST_F(LinkWindow, EveryRefusalShowsItsMessageAndLeavesNothing) {
     SCOPED_TRACE(c.name);
     TempDir dir;
     std::string a = dir.Path("A.BIN"), b = dir.Path("B.BIN"), l = dir.Path("L.BIN");
-    if (!c.a.empty()) WriteBytes(a, c.a);
-    WriteBytes(b, c.b);
-    const std::vector<uint8_t> old = {'o', 'l', 'd'};
-    if (c.linked_exists) WriteBytes(l, old);
+    if (!c.a.empty()) WriteAll(a, c.a);
+    WriteAll(b, c.b);
+    const std::string old = "old";
+    if (c.linked_exists) WriteAll(l, old);
     TypePaths(a, b, l);
     PressOk();
     ExpectBox(c.caption, c.text);
     if (c.linked_exists)
-      EXPECT_EQ(ReadBytes(l), old) << "the existing Linked file was changed";
+      EXPECT_EQ(ReadAll(l), old) << "the existing Linked file was changed";
     else
-      EXPECT_FALSE(linktest::Exists(l)) << "a refused join left the Linked file";
+      EXPECT_FALSE(test::Exists(l)) << "a refused join left the Linked file";
   }
 }
 
@@ -347,8 +340,8 @@ TEST_F(LinkWindow, FullDiskShowsUnableToLinkWithTheSystemTextAndLeavesNothing) {
   ASSERT_TRUE(std::getenv("ZT_GUI_DISK_LIMITED")) << "needs the file size limit of its entry";
   TempDir dir;
   std::string a = dir.Path("A.BIN"), b = dir.Path("B.BIN"), l = dir.Path("L.BIN");
-  WriteBytes(a, LoggedFile(Pings(160, 1, kT0)));  // 66 688 bytes each, 133 248 joined
-  WriteBytes(b, LoggedFile(Pings(160, 161, kT0 + 160)));
+  WriteAll(a, LoggedFile(Pings(160, 1, kT0)));  // 66 688 bytes each, 133 248 joined
+  WriteAll(b, LoggedFile(Pings(160, 161, kT0 + 160)));
   TypePaths(a, b, l);
   PressOk();
   MessageBoxSeen box;
@@ -361,7 +354,7 @@ TEST_F(LinkWindow, FullDiskShowsUnableToLinkWithTheSystemTextAndLeavesNothing) {
   EXPECT_EQ(text.substr(0, head.size()), head) << text;
   EXPECT_GT(text.size(), head.size()) << "no system text after the message";
   CloseMessageBox(box);
-  EXPECT_FALSE(linktest::Exists(l)) << "the failed join left the Linked file";
+  EXPECT_FALSE(test::Exists(l)) << "the failed join left the Linked file";
 }
 
 // --- The ways out.
@@ -390,8 +383,8 @@ TEST_F(LinkWindow, DISABLED_Screenshots) {
 
   TempDir dir;
   std::string a = dir.Path("DATA0001.BIN"), b = dir.Path("DATA0002.BIN");
-  WriteBytes(a, LoggedFile(Pings(800, 1, kT0)));
-  WriteBytes(b, LoggedFile(Pings(800, 801, kT0 + 800 + 60)));
+  WriteAll(a, LoggedFile(Pings(800, 1, kT0)));
+  WriteAll(b, LoggedFile(Pings(800, 801, kT0 + 800 + 60)));
   Choose(1004, a);
   Choose(1005, b);
   Choose(1006, dir.Path("LINKED.BIN"));

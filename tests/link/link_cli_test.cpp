@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/link/link_files.h"
+#include "tests/logfile/logged_file_builder.h"
 
-namespace zt::linktest {
+namespace zt::test {
 namespace {
 
 constexpr uint32_t kT0 = 1780000000;  // 2026-05-28 20:26:40 UTC
@@ -34,9 +34,8 @@ CliRun Zt615(const TempDir& dir, const std::vector<std::string>& args) {
   CliRun r;
   int rc = std::system(cmd.c_str());
   r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  auto text = [](const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); };
-  r.out = text(ReadBytes(out));
-  r.err = text(ReadBytes(err));
+  r.out = ReadAll(out);
+  r.err = ReadAll(err);
   std::filesystem::remove(out);
   std::filesystem::remove(err);
   return r;
@@ -44,8 +43,8 @@ CliRun Zt615(const TempDir& dir, const std::vector<std::string>& args) {
 
 TEST(LinkCommand, JoinsAndPrintsBothFilesTimes) {
   TempDir dir;
-  WriteBytes(dir.Path("A.BIN"), LoggedFile(Pings(3, 998, kT0)));
-  WriteBytes(dir.Path("B.BIN"), LoggedFile(Pings(2, 1, kT0 + 62)));
+  WriteAll(dir.Path("A.BIN"), LoggedFile(Pings(3, 998, kT0)));
+  WriteAll(dir.Path("B.BIN"), LoggedFile(Pings(2, 1, kT0 + 62)));
   CliRun r = Zt615(dir, {"link", dir.Path("A.BIN"), dir.Path("B.BIN"), dir.Path("L.BIN")});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
@@ -63,34 +62,34 @@ TEST(LinkCommand, JoinsAndPrintsBothFilesTimes) {
                            "  End:   20:27:43 28.05.2026 (Local)\n" +
                            dir.Path("L.BIN") + ": 3 + 2 pings linked\n";
   EXPECT_EQ(r.out, want);
-  std::vector<uint8_t> l = ReadBytes(dir.Path("L.BIN"));
+  std::string l = ReadAll(dir.Path("L.BIN"));
   ASSERT_EQ(l.size(), 128u + 5 * kRecord1m);
-  EXPECT_EQ(Get32(l, 128 + 3 * kRecord1m + 8), 1001u);
-  EXPECT_EQ(Get32(l, 128 + 4 * kRecord1m + kFooterAt1m + 4), 1002u);
-  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"A.BIN", "B.BIN", "L.BIN"}));
+  EXPECT_EQ(GetU32(l, 128 + 3 * kRecord1m + 8), 1001u);
+  EXPECT_EQ(GetU32(l, 128 + 4 * kRecord1m + kFooterAt1m + 4), 1002u);
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"A.BIN", "B.BIN", "L.BIN"}));
 }
 
 TEST(LinkCommand, QuietPrintsNothing) {
   TempDir dir;
-  WriteBytes(dir.Path("A.BIN"), LoggedFile(Pings(1, 1, kT0)));
-  WriteBytes(dir.Path("B.BIN"), LoggedFile(Pings(1, 1, kT0)));
+  WriteAll(dir.Path("A.BIN"), LoggedFile(Pings(1, 1, kT0)));
+  WriteAll(dir.Path("B.BIN"), LoggedFile(Pings(1, 1, kT0)));
   CliRun r = Zt615(dir, {"link", "--quiet", dir.Path("A.BIN"), dir.Path("B.BIN"), dir.Path("L.BIN")});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(ReadBytes(dir.Path("L.BIN")).size(), 128u + 2 * kRecord1m);
+  EXPECT_EQ(ReadAll(dir.Path("L.BIN")).size(), 128u + 2 * kRecord1m);
 }
 
 struct Refusal {
   const char* name;
-  std::vector<uint8_t> a, b;
+  std::string a, b;
   std::string message;  // the whole stderr line after "zt615: "
 };
 
 std::vector<Refusal> Refusals(const TempDir& dir) {
-  std::vector<uint8_t> good = LoggedFile(Pings(2, 1, kT0));
-  std::vector<uint8_t> text = {'h', 'e', 'l', 'l', 'o'};
-  std::vector<uint8_t> h = FileHeader();
+  std::string good = LoggedFile(Pings(2, 1, kT0));
+  std::string text = "hello";
+  std::string h = PatternedHeader();
   h[100] ^= 1;  // device_id
   auto bad_count = Pings(2, 3, kT0 + 2);
   bad_count[0].sample_count = 0;
@@ -117,24 +116,24 @@ TEST(LinkCommand, RefusalsExplainThemselvesExitOneAndLeaveNothing) {
   TempDir dir;
   for (const Refusal& c : Refusals(dir)) {
     SCOPED_TRACE(c.name);
-    WriteBytes(dir.Path("A.BIN"), c.a);
-    WriteBytes(dir.Path("B.BIN"), c.b);
+    WriteAll(dir.Path("A.BIN"), c.a);
+    WriteAll(dir.Path("B.BIN"), c.b);
     CliRun r = Zt615(dir, {"link", dir.Path("A.BIN"), dir.Path("B.BIN"), dir.Path("L.BIN")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "zt615: " + c.message + "\n");
-    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"A.BIN", "B.BIN"}));
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"A.BIN", "B.BIN"}));
   }
 }
 
 TEST(LinkCommand, NeverOverwritesLinked) {
   TempDir dir;
-  WriteBytes(dir.Path("A.BIN"), LoggedFile(Pings(1, 1, kT0)));
-  WriteBytes(dir.Path("B.BIN"), LoggedFile(Pings(1, 2, kT0 + 1)));
-  WriteBytes(dir.Path("L.BIN"), {'o', 'l', 'd'});
+  WriteAll(dir.Path("A.BIN"), LoggedFile(Pings(1, 1, kT0)));
+  WriteAll(dir.Path("B.BIN"), LoggedFile(Pings(1, 2, kT0 + 1)));
+  WriteAll(dir.Path("L.BIN"), "old");
   CliRun r = Zt615(dir, {"link", dir.Path("A.BIN"), dir.Path("B.BIN"), dir.Path("L.BIN")});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "zt615: " + dir.Path("L.BIN") + ": File exists\n");
-  EXPECT_EQ(ReadBytes(dir.Path("L.BIN")), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_EQ(ReadAll(dir.Path("L.BIN")), "old");
 }
 
 TEST(LinkCommand, MissingFileGivesTheSystemText) {
@@ -155,4 +154,4 @@ TEST(LinkCommand, UsageErrorsExitTwo) {
 }
 
 }  // namespace
-}  // namespace zt::linktest
+}  // namespace zt::test

@@ -11,7 +11,7 @@
 
 #include "link/link.h"
 #include "platform/file.h"
-#include "tests/link/link_files.h"
+#include "tests/logfile/logged_file_builder.h"
 
 #ifndef _WIN32
 #include <csignal>
@@ -21,15 +21,7 @@
 namespace zt::link {
 namespace {
 
-using linktest::FileHeader;
-using linktest::Get32;
-using linktest::kFooterAt1m;
-using linktest::kRecord1m;
-using linktest::LoggedFile;
-using linktest::Pings;
-using linktest::ReadBytes;
-using linktest::TempDir;
-using linktest::WriteBytes;
+using namespace test;  // the logged-file builder: files, pings, folders
 
 constexpr uint32_t kT0 = 1780000000;  // 2026-05-28 20:26:40 UTC
 
@@ -37,10 +29,10 @@ struct Pair {
   std::string f1, f2, linked;
 };
 
-Pair WritePair(const TempDir& dir, const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+Pair WritePair(const TempDir& dir, const std::string& a, const std::string& b) {
   Pair p{dir.Path("FILE1.BIN"), dir.Path("FILE2.BIN"), dir.Path("LINKED.BIN")};
-  WriteBytes(p.f1, a);
-  WriteBytes(p.f2, b);
+  WriteAll(p.f1, a);
+  WriteAll(p.f2, b);
   return p;
 }
 
@@ -72,12 +64,12 @@ TEST_P(Seam, LinksOnlyWithinThreeHundredSecondsAfterFile1Ends) {
     LinkResult r = Link(p, beside);
     if (c.linked) {
       EXPECT_EQ(r.outcome, LinkOutcome::kLinked) << r.reason;
-      EXPECT_TRUE(linktest::Exists(p.linked));
+      EXPECT_TRUE(test::Exists(p.linked));
       std::filesystem::remove(std::filesystem::u8path(p.linked));
     } else {
       EXPECT_EQ(r.outcome, LinkOutcome::kRefused);
-      EXPECT_FALSE(linktest::Exists(p.linked)) << "a refused join left the Linked file";
-      EXPECT_EQ(dir.Names(), (std::vector<std::string>{"FILE1.BIN", "FILE2.BIN"}));
+      EXPECT_FALSE(test::Exists(p.linked)) << "a refused join left the Linked file";
+      EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"FILE1.BIN", "FILE2.BIN"}));
     }
   }
 }
@@ -95,7 +87,7 @@ TEST(SeamReason, NamesTheGapAndTheOrder) {
   TempDir dir;
   Pair p = WritePair(dir, LoggedFile(Pings(1, 1, kT0)), LoggedFile(Pings(1, 2, kT0 + 301)));
   EXPECT_NE(Link(p).reason.find("seam gap of 301 s"), std::string::npos) << Link(p).reason;
-  WriteBytes(p.f2, LoggedFile(Pings(1, 2, kT0 - 5)));
+  WriteAll(p.f2, LoggedFile(Pings(1, 2, kT0 - 5)));
   EXPECT_NE(Link(p).reason.find("File 2 begins before File 1 ends"), std::string::npos);
 }
 
@@ -113,7 +105,7 @@ class HeaderByte : public ::testing::TestWithParam<size_t> {};
 
 TEST_P(HeaderByte, DifferingRefusedAndNoLinkedFileLeft) {
   TempDir dir;
-  std::vector<uint8_t> h2 = FileHeader();
+  std::string h2 = PatternedHeader();
   h2[GetParam()] ^= 0x01;
   Pair p = WritePair(dir, LoggedFile(Pings(3, 1, kT0)), LoggedFile(Pings(2, 4, kT0 + 10), h2));
   for (bool beside : {false, true}) {
@@ -122,7 +114,7 @@ TEST_P(HeaderByte, DifferingRefusedAndNoLinkedFileLeft) {
     EXPECT_NE(r.reason.find("headers differ (first at byte " + std::to_string(GetParam())),
               std::string::npos)
         << r.reason;
-    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"FILE1.BIN", "FILE2.BIN"}));
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"FILE1.BIN", "FILE2.BIN"}));
   }
 }
 
@@ -134,25 +126,25 @@ INSTANTIATE_TEST_SUITE_P(AnyByte, HeaderByte, ::testing::Values(4, 8, 40, 53, 10
 
 TEST(Copy, ThreePlusTwoPingsGiveHeaderAndFiveRecordsFile1Unchanged) {
   TempDir dir;
-  std::vector<uint8_t> a = LoggedFile(Pings(3, 998, kT0), FileHeader(), 10);
-  std::vector<uint8_t> b = LoggedFile(Pings(2, 1, kT0 + 60), FileHeader(), 50);
+  std::string a = LoggedFile(Pings(3, 998, kT0), PatternedHeader(), 10);
+  std::string b = LoggedFile(Pings(2, 1, kT0 + 60), PatternedHeader(), 50);
   Pair p = WritePair(dir, a, b);
   LinkResult r = Link(p);
   ASSERT_EQ(r.outcome, LinkOutcome::kLinked) << r.reason;
   EXPECT_EQ(r.count1, 3u);
   EXPECT_EQ(r.count2, 2u);
-  std::vector<uint8_t> out = ReadBytes(p.linked);
+  std::string out = ReadAll(p.linked);
   ASSERT_EQ(out.size(), 128u + 5 * kRecord1m);  // 2208
   // File 1's header and its three records, byte for byte.
   EXPECT_TRUE(std::equal(a.begin(), a.end(), out.begin()));
   // File 2's two records, each once and in order, equal but for the two ping numbers.
   for (size_t k = 0; k < 2; ++k) {
     SCOPED_TRACE("File 2 record " + std::to_string(k));
-    std::vector<uint8_t> want(b.begin() + 128 + k * kRecord1m,
+    std::string want(b.begin() + 128 + k * kRecord1m,
                               b.begin() + 128 + (k + 1) * kRecord1m);
-    linktest::Put32(want, 8, 1001 + static_cast<uint32_t>(k));
-    linktest::Put32(want, kFooterAt1m + 4, 1001 + static_cast<uint32_t>(k));
-    std::vector<uint8_t> got(out.begin() + 128 + (3 + k) * kRecord1m,
+    test::PutU32(want, 8, 1001 + static_cast<uint32_t>(k));
+    test::PutU32(want, kFooterAt1m + 4, 1001 + static_cast<uint32_t>(k));
+    std::string got(out.begin() + 128 + (3 + k) * kRecord1m,
                              out.begin() + 128 + (4 + k) * kRecord1m);
     EXPECT_EQ(got, want);
   }
@@ -163,37 +155,37 @@ TEST(Copy, RenumbersFromFile1LastPingInHeaderAndFooter) {
   // File 1's last ping carries 1000; File 2 starts its own count at 1.
   Pair p = WritePair(dir, LoggedFile(Pings(2, 999, kT0)), LoggedFile(Pings(3, 1, kT0 + 2)));
   ASSERT_TRUE(Link(p).ok());
-  std::vector<uint8_t> out = ReadBytes(p.linked);
+  std::string out = ReadAll(p.linked);
   const uint32_t want[] = {999, 1000, 1001, 1002, 1003};
   for (size_t k = 0; k < 5; ++k) {
     size_t rec = 128 + k * kRecord1m;
-    EXPECT_EQ(Get32(out, rec + 8), want[k]) << "ECHOHEADER ping_number of record " << k;
-    EXPECT_EQ(Get32(out, rec + kFooterAt1m + 4), want[k]) << "ECHOFOOTER ping_number " << k;
-    EXPECT_EQ(Get32(out, rec + 16), k < 2 ? kT0 + k : kT0 + 2 + (k - 2)) << "time of " << k;
+    EXPECT_EQ(GetU32(out, rec + 8), want[k]) << "ECHOHEADER ping_number of record " << k;
+    EXPECT_EQ(GetU32(out, rec + kFooterAt1m + 4), want[k]) << "ECHOFOOTER ping_number " << k;
+    EXPECT_EQ(GetU32(out, rec + 16), k < 2 ? kT0 + k : kT0 + 2 + (k - 2)) << "time of " << k;
   }
 }
 
 TEST(Copy, LargerRangeRenumbersAtItsOwnFooter) {
   // 2 m range: 272 samples, record 672 bytes, footer at 64 + 544 = 608.
   TempDir dir;
-  Pair p = WritePair(dir, LoggedFile(Pings(1, 7, kT0), FileHeader(2000)),
-                     LoggedFile(Pings(1, 1, kT0 + 1), FileHeader(2000)));
+  Pair p = WritePair(dir, LoggedFile(Pings(1, 7, kT0), PatternedHeader(2000)),
+                     LoggedFile(Pings(1, 1, kT0 + 1), PatternedHeader(2000)));
   ASSERT_TRUE(Link(p).ok());
-  std::vector<uint8_t> out = ReadBytes(p.linked);
+  std::string out = ReadAll(p.linked);
   ASSERT_EQ(out.size(), 128u + 2 * 672);
-  EXPECT_EQ(Get32(out, 128 + 672 + 8), 8u);
-  EXPECT_EQ(Get32(out, 128 + 672 + 608 + 4), 8u);
+  EXPECT_EQ(GetU32(out, 128 + 672 + 8), 8u);
+  EXPECT_EQ(GetU32(out, 128 + 672 + 608 + 4), 8u);
 }
 
 TEST(Copy, PartialTrailingRecordOfFile1IsNotCarried) {
   TempDir dir;
-  std::vector<uint8_t> a = LoggedFile(Pings(2, 1, kT0));
-  a.resize(a.size() + 100, 0xEE);
+  std::string a = LoggedFile(Pings(2, 1, kT0));
+  a.resize(a.size() + 100, '\xEE');
   Pair p = WritePair(dir, a, LoggedFile(Pings(1, 1, kT0 + 2)));
   ASSERT_TRUE(Link(p).ok());
-  std::vector<uint8_t> out = ReadBytes(p.linked);
+  std::string out = ReadAll(p.linked);
   ASSERT_EQ(out.size(), 128u + 3 * kRecord1m);
-  EXPECT_EQ(Get32(out, 128 + 2 * kRecord1m + 8), 3u);
+  EXPECT_EQ(GetU32(out, 128 + 2 * kRecord1m + 8), 3u);
 }
 
 TEST(Copy, ManyBlocksRenumberEveryPing) {
@@ -201,11 +193,40 @@ TEST(Copy, ManyBlocksRenumberEveryPing) {
   TempDir dir;
   Pair p = WritePair(dir, LoggedFile(Pings(1300, 1, kT0)), LoggedFile(Pings(2500, 1, kT0 + 1300)));
   ASSERT_TRUE(Link(p, true).ok());
-  std::vector<uint8_t> out = ReadBytes(p.linked);
+  std::string out = ReadAll(p.linked);
   ASSERT_EQ(out.size(), 128u + 3800 * kRecord1m);
   for (size_t k = 0; k < 3800; ++k) {
-    ASSERT_EQ(Get32(out, 128 + k * kRecord1m + 8), k + 1) << "record " << k;
-    ASSERT_EQ(Get32(out, 128 + k * kRecord1m + kFooterAt1m + 4), k + 1) << "record " << k;
+    ASSERT_EQ(GetU32(out, 128 + k * kRecord1m + 8), k + 1) << "record " << k;
+    ASSERT_EQ(GetU32(out, 128 + k * kRecord1m + kFooterAt1m + 4), k + 1) << "record " << k;
+  }
+}
+
+// The copy moves blocks of 1201 records (1 m range) through a ring while File 2 is checked
+// beside it: for counts on and around the block edges the Linked file is File 1 as it is,
+// then File 2 with both ping numbers of each record carried on, byte for byte.
+TEST(Copy, CountsAroundTheBlockEdgesGiveTheWholeJoin) {
+  constexpr int kBlock = 1201;
+  const struct {
+    int count1, count2;
+  } cases[] = {{1, 1},          {kBlock - 1, 1},     {kBlock, kBlock},         {kBlock + 1, kBlock - 1},
+               {1, kBlock + 1}, {2 * kBlock, 2 * kBlock + 1}, {3 * kBlock + 5, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.count1) + " + " + std::to_string(c.count2) + " pings");
+    TempDir dir;
+    const std::string a = LoggedFile(Pings(c.count1, 40, kT0), PatternedHeader(), 3);
+    const std::string b = LoggedFile(Pings(c.count2, 1, kT0 + c.count1), PatternedHeader(), 4);
+    Pair p = WritePair(dir, a, b);
+    LinkResult r = Link(p, c.count1 % 2 == 0);
+    ASSERT_EQ(r.outcome, LinkOutcome::kLinked) << r.reason;
+    std::string want = a + b.substr(128);
+    for (size_t k = 0; k < static_cast<size_t>(c.count2); ++k) {
+      const size_t rec = 128 + (static_cast<size_t>(c.count1) + k) * kRecord1m;
+      const uint32_t number = 40 + static_cast<uint32_t>(c.count1 + k);
+      test::PutU32(want, rec + 8, number);
+      test::PutU32(want, rec + kFooterAt1m + 4, number);
+    }
+    const std::string got = ReadAll(p.linked);
+    EXPECT_TRUE(got == want) << FirstDifference(want, got);
   }
 }
 
@@ -276,8 +297,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Refused, ExistingLinkedPathIsUntouched) {
   TempDir dir;
   Pair p = WritePair(dir, LoggedFile(Pings(2, 1, kT0)), LoggedFile(Pings(2, 3, kT0 + 2)));
-  const std::vector<uint8_t> keep = {'k', 'e', 'e', 'p'};
-  WriteBytes(p.linked, keep);
+  const std::string keep = "keep";
+  WriteAll(p.linked, keep);
   for (bool beside : {false, true}) {
     LinkResult r = Link(p, beside);
     EXPECT_EQ(r.outcome, LinkOutcome::kLinkedCreateFailed);
@@ -288,22 +309,22 @@ TEST(Refused, ExistingLinkedPathIsUntouched) {
 #else
     EXPECT_TRUE(r.error == 80 || r.error == 183) << r.error;  // file exists / already exists
 #endif
-    EXPECT_EQ(ReadBytes(p.linked), keep);
-    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"FILE1.BIN", "FILE2.BIN", "LINKED.BIN"}));
+    EXPECT_EQ(ReadAll(p.linked), keep);
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"FILE1.BIN", "FILE2.BIN", "LINKED.BIN"}));
   }
 }
 
 TEST(Refused, InputsThatAreNotLoggedFilesCreateNothing) {
   TempDir dir;
-  std::vector<uint8_t> good = LoggedFile(Pings(2, 1, kT0));
-  std::vector<uint8_t> no_data = good;
+  std::string good = LoggedFile(Pings(2, 1, kT0));
+  std::string no_data = good;
   no_data[128] = 'X';  // "XATA"
-  std::vector<uint8_t> bad_size = good;
+  std::string bad_size = good;
   bad_size[0] = 64;  // record_size 64
-  std::vector<uint8_t> header_only(good.begin(), good.begin() + 128);
+  std::string header_only(good.begin(), good.begin() + 128);
   struct Case {
     const char* name;
-    std::vector<uint8_t> a, b;
+    std::string a, b;
     LinkOutcome want;
   } cases[] = {
       {"File 1 without DATA", no_data, good, LinkOutcome::kFile1Invalid},
@@ -317,7 +338,7 @@ TEST(Refused, InputsThatAreNotLoggedFilesCreateNothing) {
     SCOPED_TRACE(c.name);
     Pair p = WritePair(dir, c.a, c.b);
     EXPECT_EQ(Link(p).outcome, c.want);
-    EXPECT_FALSE(linktest::Exists(p.linked));
+    EXPECT_FALSE(test::Exists(p.linked));
   }
 }
 
@@ -327,23 +348,23 @@ TEST(Refused, MissingInputGivesTheSystemText) {
   LinkResult r = Link(p);
   EXPECT_EQ(r.outcome, LinkOutcome::kFile1OpenFailed);
   EXPECT_EQ(r.reason, platform::ErrorText(r.error));
-  WriteBytes(p.f1, LoggedFile(Pings(1, 1, kT0)));
+  WriteAll(p.f1, LoggedFile(Pings(1, 1, kT0)));
   r = Link(p);
   EXPECT_EQ(r.outcome, LinkOutcome::kFile2OpenFailed);
-  EXPECT_FALSE(linktest::Exists(p.linked));
+  EXPECT_FALSE(test::Exists(p.linked));
 }
 
 TEST(Refused, LoggedFileWithoutWholePingOrWithUnknownRange) {
   TempDir dir;
-  std::vector<uint8_t> good = LoggedFile(Pings(2, 1, kT0));
+  std::string good = LoggedFile(Pings(2, 1, kT0));
   // "DATA" and part of a record: passes the logged-file test but holds no ping.
-  std::vector<uint8_t> no_ping(good.begin(), good.begin() + 128 + 100);
-  std::vector<uint8_t> h2500 = FileHeader(2500);
-  std::vector<uint8_t> range2500 = LoggedFile(Pings(2, 1, kT0), h2500);
-  std::vector<uint8_t> range2500b = LoggedFile(Pings(2, 3, kT0 + 2), h2500);
+  std::string no_ping(good.begin(), good.begin() + 128 + 100);
+  std::string h2500 = PatternedHeader(2500);
+  std::string range2500 = LoggedFile(Pings(2, 1, kT0), h2500);
+  std::string range2500b = LoggedFile(Pings(2, 3, kT0 + 2), h2500);
   struct Case {
     const char* name;
-    std::vector<uint8_t> a, b;
+    std::string a, b;
     const char* reason;
   } cases[] = {
       {"File 1 without a whole ping", no_ping, good, "File 1 has no pings"},
@@ -358,7 +379,7 @@ TEST(Refused, LoggedFileWithoutWholePingOrWithUnknownRange) {
       LinkResult r = Link(p, beside);
       EXPECT_EQ(r.outcome, LinkOutcome::kRefused);
       EXPECT_NE(r.reason.find(c.reason), std::string::npos) << r.reason;
-      EXPECT_EQ(dir.Names(), (std::vector<std::string>{"FILE1.BIN", "FILE2.BIN"}));
+      EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"FILE1.BIN", "FILE2.BIN"}));
     }
   }
 }
@@ -374,28 +395,28 @@ TEST(Refused, File2RecordWhoseSampleCountDoesNotMatchItsRange) {
     EXPECT_NE(r.reason.find("File 2's ping at index 1 (ping_number 2) has sample_count 100"),
               std::string::npos)
         << r.reason;
-    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"FILE1.BIN", "FILE2.BIN"}));
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"FILE1.BIN", "FILE2.BIN"}));
   }
 }
 
 TEST(Refused, TruncatedFile1NeverCrashesNorLeavesAPartialLinkedFile) {
   // File 1 of two pings cut anywhere: either it still holds whole pings and those are
   // linked, or the join is refused and nothing is left.
-  std::vector<uint8_t> good = LoggedFile(Pings(2, 1, kT0));
+  std::string good = LoggedFile(Pings(2, 1, kT0));
   for (size_t cut : {0, 1, 4, 64, 127, 128, 129, 131, 132, 200, 543, 544, 545, 700, 959, 960}) {
     SCOPED_TRACE("File 1 cut at " + std::to_string(cut));
     TempDir dir;
-    Pair p = WritePair(dir, std::vector<uint8_t>(good.begin(), good.begin() + cut),
+    Pair p = WritePair(dir, std::string(good.begin(), good.begin() + cut),
                        LoggedFile(Pings(1, 9, kT0 + 2)));
     LinkResult r = Link(p, cut % 2 == 0);
     // Whole pings of File 1: (cut - 128) / 416.
     const size_t whole = cut >= 128 ? (cut - 128) / kRecord1m : 0;
     if (whole > 0) {
       EXPECT_EQ(r.outcome, LinkOutcome::kLinked) << r.reason;
-      EXPECT_EQ(ReadBytes(p.linked).size(), 128 + (whole + 1) * kRecord1m);
+      EXPECT_EQ(ReadAll(p.linked).size(), 128 + (whole + 1) * kRecord1m);
     } else {
       EXPECT_NE(r.outcome, LinkOutcome::kLinked);
-      EXPECT_EQ(dir.Names(), (std::vector<std::string>{"FILE1.BIN", "FILE2.BIN"}));
+      EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"FILE1.BIN", "FILE2.BIN"}));
     }
   }
 }
@@ -448,7 +469,26 @@ TEST(FullDisk, FailedWriteLeavesNoLinkedFile) {
     EXPECT_EQ(r.outcome, LinkOutcome::kIoFailed);
     EXPECT_EQ(r.error, EFBIG);
     EXPECT_NE(r.reason.find(std::strerror(EFBIG)), std::string::npos) << r.reason;
-    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"FILE1.BIN", "FILE2.BIN"}));
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"FILE1.BIN", "FILE2.BIN"}));
+  }
+}
+
+// File 2 is checked beside the copy of File 1, whose first block's write fails: the check's
+// refusal (here of File 2's last record) is still what is reported, as if it came first.
+TEST(FullDisk, File2RefusalComesBeforeAFailedWrite) {
+  TempDir dir;
+  auto pings2 = Pings(5000, 1, kT0 + 5000);
+  pings2.back().sample_count = 100;
+  Pair p = WritePair(dir, LoggedFile(Pings(5000, 1, kT0)), LoggedFile(pings2));
+  for (bool beside : {false, true}) {
+    LinkResult r;
+    {
+      FileSizeLimit limit(1000);
+      r = Link(p, beside);
+    }
+    EXPECT_EQ(r.outcome, LinkOutcome::kRefused) << r.reason;
+    EXPECT_NE(r.reason.find("File 2's ping at index 4999"), std::string::npos) << r.reason;
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"FILE1.BIN", "FILE2.BIN"}));
   }
 }
 
@@ -463,15 +503,15 @@ TEST(LargeFile, LastPingOfFile1Beyond4GiBIsFound) {
   {
     platform::File f;
     ASSERT_TRUE(f.Create(f1, platform::CreateMode::kNew));
-    std::vector<uint8_t> head = LoggedFile({{1, kT0 - 100000}});
+    std::string head = LoggedFile(Pings(1, 1, kT0 - 100000));
     ASSERT_TRUE(f.WriteAll(head.data(), head.size()));
-    std::vector<uint8_t> last = linktest::Record({static_cast<int32_t>(count1), kT0});
+    std::string last = LoggedFile(Pings(1, static_cast<int32_t>(count1), kT0)).substr(128);
     ASSERT_TRUE(f.Seek(last_at));
     ASSERT_TRUE(f.WriteAll(last.data(), last.size()));
     ASSERT_TRUE(f.Close());
   }
   std::string f2 = dir.Path("FILE2.BIN");
-  WriteBytes(f2, LoggedFile(Pings(1, 1, kT0 + 300)));
+  WriteAll(f2, LoggedFile(Pings(1, 1, kT0 + 300)));
   platform::File a, b, out;
   ASSERT_TRUE(a.OpenRead(f1));
   ASSERT_TRUE(b.OpenRead(f2));
@@ -495,7 +535,7 @@ TEST(Refused, File1WithMorePingsThanThirtyTwoBitsCanNumber) {
   EXPECT_EQ(r.outcome, LinkOutcome::kRefused);
   EXPECT_NE(r.reason.find("File 1"), std::string::npos) << r.reason;
   EXPECT_NE(r.reason.find("4294967295"), std::string::npos) << r.reason;
-  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"FILE1.BIN", "FILE2.BIN"}));
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"FILE1.BIN", "FILE2.BIN"}));
 }
 #endif
 
@@ -512,7 +552,7 @@ TEST(Times, BeginAndEndTextsInLocalTime) {
 TEST(Times, OfFirstAndLastPing) {
   TempDir dir;
   std::string f = dir.Path("A.BIN");
-  WriteBytes(f, LoggedFile(Pings(4, 1, 946684799)));  // 1999-12-31 23:59:59 + 3 s
+  WriteAll(f, LoggedFile(Pings(4, 1, 946684799)));  // 1999-12-31 23:59:59 + 3 s
   FileTimes t = ShowFileTimes(f);
   EXPECT_EQ(t.status, TimesStatus::kOk);
   EXPECT_EQ(t.ping_count, 4u);
@@ -522,25 +562,25 @@ TEST(Times, OfFirstAndLastPing) {
 
 TEST(Times, RefusedFilesGiveEmptyTexts) {
   TempDir dir;
-  std::vector<uint8_t> good = LoggedFile(Pings(2, 1, kT0));
+  std::string good = LoggedFile(Pings(2, 1, kT0));
   struct Case {
     const char* name;
-    std::vector<uint8_t> bytes;
+    std::string bytes;
     TimesStatus want;
   } cases[] = {
       {"not DATA", [&] { auto b = good; b[129] = 'B'; return b; }(), TimesStatus::kInvalidFile},
-      {"header only", std::vector<uint8_t>(good.begin(), good.begin() + 128),
+      {"header only", std::string(good.begin(), good.begin() + 128),
        TimesStatus::kInvalidFile},
-      {"short", std::vector<uint8_t>(good.begin(), good.begin() + 60), TimesStatus::kInvalidFile},
-      {"unknown range", LoggedFile(Pings(2, 1, kT0), FileHeader(2500)),
+      {"short", std::string(good.begin(), good.begin() + 60), TimesStatus::kInvalidFile},
+      {"unknown range", LoggedFile(Pings(2, 1, kT0), PatternedHeader(2500)),
        TimesStatus::kInvalidFile},
-      {"no whole ping", std::vector<uint8_t>(good.begin(), good.begin() + 128 + 415),
+      {"no whole ping", std::string(good.begin(), good.begin() + 128 + 415),
        TimesStatus::kNoPings},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::string f = dir.Path("X.BIN");
-    WriteBytes(f, c.bytes);
+    WriteAll(f, c.bytes);
     FileTimes t = ShowFileTimes(f);
     EXPECT_EQ(t.status, c.want);
     EXPECT_EQ(t.begin, "");

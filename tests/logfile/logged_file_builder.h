@@ -1,7 +1,7 @@
 // Test support: builds logged ping files byte by byte (file header, ping records with
 // chosen samples, times and footers) in a private temporary folder, without the simulator
-// and without the reading code under test. Header-only; shared by the logfile, export and
-// command-line tests.
+// and without the reading code under test. Header-only; the one builder of every test that
+// needs a logged file (logfile, export, viewer, command line, the join and its window).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -58,6 +58,16 @@ inline void PutF32(std::string& s, size_t at, float v) {
   std::memcpy(&u, &v, 4);
   PutU32(s, at, u);
 }
+inline uint32_t GetU32(const std::string& s, size_t at) {
+  uint32_t v = 0;
+  for (int k = 3; k >= 0; --k) v = v << 8 | static_cast<uint8_t>(s.at(at + k));
+  return v;
+}
+
+// The 1 m range, the smallest: 144 samples, 2 x 144 + 128 = 416 bytes a record, the footer
+// after the samples at 64 + 2 x 144 = 352.
+constexpr size_t kRecord1m = 416;
+constexpr size_t kFooterAt1m = 352;
 
 // A file header with plain, easily recognised settings: 1 m range, 1500 m/s.
 inline TIMERSETTINGS PlainHeader() {
@@ -77,6 +87,16 @@ inline TIMERSETTINGS PlainHeader() {
   h.sound_speed = 1500.0f;
   h.offset_m = 0.25f;
   h.device_id = 1234;
+  return h;
+}
+
+// A file header whose every byte carries a pattern but record_size 128 (at 0) and the range
+// (at 52), for tests of code that copies or compares headers: a byte moved or lost shows.
+inline std::string PatternedHeader(int32_t range_mm = 1000) {
+  std::string h(128, '\0');
+  for (size_t i = 0; i < h.size(); ++i) h[i] = static_cast<char>(i * 7 + 3);
+  PutU32(h, 0, 128);
+  PutI32(h, 52, range_mm);
   return h;
 }
 
@@ -112,10 +132,21 @@ inline std::vector<uint16_t> Samples(size_t n, uint16_t base,
 class LoggedFileBuilder {
  public:
   explicit LoggedFileBuilder(const TIMERSETTINGS& header, int32_t record_samples = 0)
-      : header_(header),
-        samples_(record_samples > 0 ? record_samples : SamplesPerPing(header.range_mm)) {
+      : samples_(record_samples > 0 ? record_samples : SamplesPerPing(header.range_mm)) {
     bytes_.assign(128, '\0');
-    EncodeTimerSettings(header_, reinterpret_cast<uint8_t*>(&bytes_[0]));
+    EncodeTimerSettings(header, reinterpret_cast<uint8_t*>(&bytes_[0]));
+  }
+  // A file header given byte for byte (128 bytes), e.g. PatternedHeader().
+  LoggedFileBuilder(const std::string& header_bytes, int32_t record_samples)
+      : samples_(record_samples), bytes_(header_bytes) {}
+
+  // From here on the bytes of a record that no field of the ping writes carry a pattern,
+  // (offset x 13 + seed + the ping's place in the file) & 0xFF, instead of zeros: a join
+  // that moved, dropped or mixed up bytes shows.
+  LoggedFileBuilder& Patterned(uint8_t seed) {
+    patterned_ = true;
+    seed_ = seed;
+    return *this;
   }
 
   int32_t record_samples() const { return samples_; }
@@ -123,6 +154,9 @@ class LoggedFileBuilder {
 
   LoggedFileBuilder& Ping(const PingSpec& p) {
     std::string rec(record_size(), '\0');
+    if (patterned_)
+      for (size_t k = 0; k < rec.size(); ++k)
+        rec[k] = static_cast<char>(k * 13 + seed_ + pings_);
     const int32_t count = p.sample_count == PingSpec::kFileSamples ? samples_ : p.sample_count;
     std::memcpy(&rec[0], p.signature, 4);
     PutI32(rec, 8, p.ping_number);
@@ -167,11 +201,34 @@ class LoggedFileBuilder {
   }
 
  private:
-  TIMERSETTINGS header_;
   int32_t samples_;
   std::string bytes_;
   size_t pings_ = 0;
+  bool patterned_ = false;
+  uint8_t seed_ = 0;
 };
+
+// Consecutive pings: numbers first, first + 1, ... one second apart from t0.
+inline std::vector<PingSpec> Pings(int n, int32_t first, uint32_t t0) {
+  std::vector<PingSpec> v(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    v[i].ping_number = first + i;
+    v[i].time_utc = t0 + static_cast<uint32_t>(i);
+  }
+  return v;
+}
+
+// A whole patterned file: `header` (by default PatternedHeader()) and the pings, the bytes
+// no field writes patterned from `seed`. A range the logger does not have keeps records of
+// the 1 m range, so that such a file still holds pings.
+inline std::string LoggedFile(const std::vector<PingSpec>& pings,
+                              const std::string& header = PatternedHeader(), uint8_t seed = 1) {
+  const int32_t samples = SamplesPerPing(static_cast<int32_t>(GetU32(header, 52)));
+  LoggedFileBuilder b(header, samples > 0 ? samples : SamplesPerPing(1000));
+  b.Patterned(seed);
+  for (const PingSpec& p : pings) b.Ping(p);
+  return b.bytes();
+}
 
 // A private folder under the system's temporary folder, removed with its contents.
 class TempDir {
@@ -228,6 +285,8 @@ inline std::string ReadAll(const std::string& path) {
 inline void WriteAll(const std::string& path, const std::string& bytes) {
   std::ofstream out(std::filesystem::u8path(path), std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  ASSERT_TRUE(out.good()) << "could not write " << path;
 }
 
 // Shows where two byte strings first differ, with a little context, for failure messages.

@@ -1,10 +1,12 @@
 // The serial port table: enumeration from (type, text) pairs, ordering, refresh, paths.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "shell/ports.h"
+#include "tests/platform/utf8_cases.h"
 
 namespace zt {
 namespace {
@@ -105,6 +107,21 @@ TEST(PortTable, OverlongNameIsCutAndTerminated) {
   EXPECT_EQ(t.slots[0].port_name[255], L'\0');
   EXPECT_EQ(PortNameUtf8(t.slots[0]).size(), 255u);
 }
+
+// The system's text as UTF-16 units, as Windows fills the table: a surrogate pair is one
+// character, a lone surrogate U+FFFD.
+class PortName : public ::testing::TestWithParam<test::Utf8Case> {};
+
+TEST_P(PortName, IsTheSystemTextInUtf8) {
+  PORTENTRY e = {};
+  e.port_number = 7;
+  const std::u16string& units = GetParam().utf16;
+  std::copy(units.begin(), units.end(), e.port_name);
+  EXPECT_EQ(PortNameUtf8(e), GetParam().utf8);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, PortName, ::testing::ValuesIn(test::kWideCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PortRefresh, KeepsTheSelectedPortOrMovesToTheFirst) {
   const struct {
