@@ -172,8 +172,9 @@ int RunInfo(const std::vector<std::string>& args) {
                 Stamp(platform::UtcCivil(t->utc), ms).c_str(),
                 Stamp(platform::LocalCivil(t->utc), ms).c_str(), t->ping_number);
   }
+  // Milliseconds, as the times above: the 1/65536 s fractions would print 14 digits.
   std::printf("Duration:                 %s (%s s)\n", Duration(duration).c_str(),
-              ShortNumber(duration).c_str());
+              FixedNumber(duration, 3).c_str());
   return kExitOk;
 }
 

@@ -645,6 +645,8 @@ TEST(CliInfo, TextShowsPingCount) {
   Ran r = Zt615({"info", in});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("2026-01-15 10:20:30.500"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Duration:                 0d 00:00:02.250 (2.250 s)\n"), std::string::npos)
+      << r.out;
 }
 
 }  // namespace
