@@ -5,7 +5,83 @@
 #include <cstring>
 #include <iterator>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define ZT_ALTITUDE_SSE2 1
+#endif
+
 namespace zt {
+namespace {
+
+// The first index from i on (below n) whose sample opens an echo (is at least `opens`), or n.
+// Between echoes this scan is nearly all of the detection's work, so whole cache lines of
+// samples are tested at a time where the processor can.
+int32_t FirstOpening(const uint16_t* samples, int32_t i, int32_t n, int32_t opens) {
+  if (opens > 65535) return n;  // no 16-bit sample reaches the level
+#ifdef ZT_ALTITUDE_SSE2
+  if (opens > 0) {
+    // A sample opens when it is above opens - 1: the saturating difference is not zero.
+    const __m128i below = _mm_set1_epi16(static_cast<short>(opens - 1));
+    const __m128i zero = _mm_setzero_si128();
+    auto over = [&](int32_t at) {
+      return _mm_subs_epu16(
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + at)), below);
+    };
+    for (; n - i >= 32; i += 32) {
+      const __m128i any = _mm_or_si128(_mm_or_si128(over(i), over(i + 8)),
+                                       _mm_or_si128(over(i + 16), over(i + 24)));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi16(any, zero)) != 0xFFFF) break;
+    }
+    for (; n - i >= 8; i += 8)
+      if (_mm_movemask_epi8(_mm_cmpeq_epi16(over(i), zero)) != 0xFFFF) break;
+  }
+#else
+  while (n - i >= 16) {  // sixteen at a time: the compiler makes vector compares of it
+    int any = 0;
+    for (int k = 0; k < 16; ++k) any |= samples[i + k] >= opens;
+    if (any) break;
+    i += 16;
+  }
+#endif
+  while (i < n && samples[i] < opens) ++i;
+  return i;
+}
+
+// In an echo: the first index from i on (below n) whose sample closes it (is below
+// `closes`), or n. The highest sample up to and including that one is kept in *peak, as the
+// sample-by-sample scan keeps it. The bottom echo's long tail is most of an echo's samples.
+int32_t EchoEnd(const uint16_t* samples, int32_t i, int32_t n, int32_t closes, int32_t* peak) {
+  int32_t p = *peak;
+#ifdef ZT_ALTITUDE_SSE2
+  if (closes > 0 && closes <= 65535) {
+    // A sample closes when closes minus it, saturated, is not zero. The unsigned maximum is
+    // the signed one with the top bit turned over.
+    const __m128i limit = _mm_set1_epi16(static_cast<short>(closes));
+    const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
+    const __m128i zero = _mm_setzero_si128();
+    __m128i high = flip;  // 0, flipped
+    for (; n - i >= 8; i += 8) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + i));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_subs_epu16(limit, v), zero)) != 0xFFFF) break;
+      high = _mm_max_epi16(high, _mm_xor_si128(v, flip));
+    }
+    high = _mm_max_epi16(high, _mm_srli_si128(high, 8));
+    high = _mm_max_epi16(high, _mm_srli_si128(high, 4));
+    high = _mm_max_epi16(high, _mm_srli_si128(high, 2));
+    const int32_t h = (_mm_cvtsi128_si32(high) & 0xFFFF) ^ 0x8000;
+    if (h > p) p = h;
+  }
+#endif
+  for (; i < n; ++i) {
+    const int32_t v = samples[i];
+    if (v > p) p = v;
+    if (v < closes) break;
+  }
+  *peak = p;
+  return i;
+}
+
+}  // namespace
 
 float FindAltitude(const uint16_t* samples, int32_t n, int32_t threshold_pct, float deadzone_m,
                    float offset_m, float sound_speed, int32_t tx_length_us,
@@ -37,30 +113,22 @@ float FindAltitude(const uint16_t* samples, int32_t n, int32_t threshold_pct, fl
       // Between echoes only a sample above the level matters. The sample at index 0 cannot
       // open an echo (an echo start of 0 means "none").
       if (i == 0) i = 1;
-      while (n - i >= 16) {  // sixteen at a time: the compiler makes vector compares of it
-        int any = 0;
-        for (int k = 0; k < 16; ++k) any |= samples[i + k] >= opens;
-        if (any) break;
-        i += 16;
-      }
-      while (i < n && samples[i] < opens) ++i;
+      i = FirstOpening(samples, i, n, opens);
       if (i >= n) break;
       g = i;  // the sample that opens an echo does not update the peak
       continue;
     }
-    const int32_t v = samples[i];
-    if (v > peak) peak = v;
-    if (v < closes) {
-      if (peak > previous_peak && static_cast<float>(i - g) > min_length) {
-        const float below = samples[g - 1];
-        const float rise = static_cast<float>(samples[g] - samples[g - 1]);
-        range = res * static_cast<float>(g - 1) + res * (level - below) / rise;
-        break;
-      }
-      // Rejected; the peak is kept, so a later echo must rise above every earlier one.
-      previous_peak = peak;
-      g = 0;
+    i = EchoEnd(samples, i, n, closes, &peak);
+    if (i >= n) break;
+    if (peak > previous_peak && static_cast<float>(i - g) > min_length) {
+      const float below = samples[g - 1];
+      const float rise = static_cast<float>(samples[g] - samples[g - 1]);
+      range = res * static_cast<float>(g - 1) + res * (level - below) / rise;
+      break;
     }
+    // Rejected; the peak is kept, so a later echo must rise above every earlier one.
+    previous_peak = peak;
+    g = 0;
   }
 
   // The pulse-long window after an accepted echo. Without one, i ends at n (or started

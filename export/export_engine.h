@@ -65,13 +65,18 @@ struct ExportOptions {
   // Write under a temporary name beside the output and rename it into place when complete,
   // removing it on failure: the output path never holds a half-written file.
   bool atomic_output = false;
+  // Pings per block of work, 0 for the engine's own choice. The two workers take alternate
+  // blocks; tests set a small block to bring block edges into small files.
+  uint32_t block_pings = 0;
 };
 
 // The parameter checks made before any ping is read; empty when the job is acceptable.
 std::string CheckExportParameters(const EXPORTJOB& job);
 
 // Runs one export to its end, successfully or not. Thread-safe: every run keeps its own
-// buffers, median window and series sum.
+// buffers, median window and series sum. The work is shared with one thread of the run's own,
+// joined before it returns; `progress` is called from either thread, one call at a time and
+// in ping order.
 ExportResult ExportWorker(const EXPORTJOB& job, ExportProgress& progress,
                           const ExportOptions& options = {});
 

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/short_number.h"
+
 namespace zt {
 
 class TextBuilder {
@@ -53,15 +55,10 @@ class TextBuilder {
   // %W.Pf; `left` is the '-' flag, `plus` the '+' flag.
   TextBuilder& Fixed(double v, int precision, int width = 0, bool left = false,
                      bool plus = false) {
-    char tmp[400];
-    char* p = tmp;
-    if (plus && !std::signbit(v)) *p++ = '+';
-    if (char* end = FastFixed(v, precision, p)) {
-      return Field(tmp, static_cast<size_t>(end - tmp), width, left, false);
-    }
-    auto r = std::to_chars(p, tmp + sizeof tmp, v, std::chars_format::fixed, precision);
-    if (r.ec != std::errc()) return Str("?");
-    return Field(tmp, static_cast<size_t>(r.ptr - tmp), width, left, false);
+    char tmp[kFixedRoom];
+    const char* end = FixedChars(tmp, v, precision, plus);
+    if (!end) return Str("?");
+    return Field(tmp, static_cast<size_t>(end - tmp), width, left, false);
   }
 
   // "%u\r\n" for each of n samples: the hottest loop of the text export. Room for the longest
@@ -128,34 +125,6 @@ class TextBuilder {
     return table;
   }
 
-  // Fixed notation by integer arithmetic for everyday values. The result is the correctly
-  // rounded one, as std::to_chars gives: values whose scaled fraction lies so close to a half
-  // that the one rounding of the scaling could tip it return nullptr and take the exact path.
-  static char* FastFixed(double v, int precision, char* out) {
-    static const double kScale[] = {1.0, 10.0, 100.0, 1000.0, 10000.0};
-    static const uint64_t kIntScale[] = {1, 10, 100, 1000, 10000};
-    if (precision < 0 || precision > 4) return nullptr;
-    const double a = std::fabs(v);
-    if (!(a < 1e6)) return nullptr;  // also NaN and infinity
-    const double x = a * kScale[precision];
-    const double whole = std::floor(x);
-    const double frac = x - whole;
-    if (std::fabs(frac - 0.5) < 1e-6) return nullptr;
-    const uint64_t q = static_cast<uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
-    if (std::signbit(v)) *out++ = '-';
-    out = std::to_chars(out, out + 24, q / kIntScale[precision]).ptr;
-    if (precision > 0) {
-      *out++ = '.';
-      uint64_t f = q % kIntScale[precision];
-      for (int k = precision - 1; k >= 0; --k) {
-        out[k] = static_cast<char>('0' + f % 10);
-        f /= 10;
-      }
-      out += precision;
-    }
-    return out;
-  }
-
   bool Room(size_t n) {
     if (overflow_ || cap_ - len_ < n) {
       overflow_ = true;
@@ -168,22 +137,55 @@ class TextBuilder {
     if (!Room(n + pad)) return *this;
     char* p = buf_ + len_;
     if (left) {
-      std::memcpy(p, s, n);
+      Copy(p, s, n);
       Fill(p + n, ' ', pad);
     } else if (zero_pad && pad > 0 && n > 0 && (s[0] == '-' || s[0] == '+')) {
       *p = s[0];
       Fill(p + 1, '0', pad);
-      std::memcpy(p + 1 + pad, s + 1, n - 1);
+      Copy(p + 1 + pad, s + 1, n - 1);
     } else {
       Fill(p, zero_pad ? '0' : ' ', pad);
-      std::memcpy(p + pad, s, n);
+      Copy(p + pad, s, n);
     }
     len_ += n + pad;
     return *this;
   }
 
-  static void Fill(char* p, char c, size_t n) {  // pads are a few bytes: no library call
-    for (size_t k = 0; k < n; ++k) p[k] = c;
+  // Fields and pads are a few bytes: two overlapping moves of a fixed size each, rather than
+  // a library call per field.
+  static void Copy(char* p, const char* s, size_t n) {
+    if (n >= 8) {
+      if (n > 16) {
+        std::memcpy(p, s, n);
+        return;
+      }
+      std::memcpy(p, s, 8);
+      std::memcpy(p + n - 8, s + n - 8, 8);
+    } else if (n >= 4) {
+      std::memcpy(p, s, 4);
+      std::memcpy(p + n - 4, s + n - 4, 4);
+    } else if (n > 0) {
+      p[0] = s[0];
+      p[n / 2] = s[n / 2];
+      p[n - 1] = s[n - 1];
+    }
+  }
+  static void Fill(char* p, char c, size_t n) {
+    if (n >= 8) {
+      if (n > 16) {
+        std::memset(p, c, n);
+        return;
+      }
+      std::memset(p, c, 8);
+      std::memset(p + n - 8, c, 8);
+    } else if (n >= 4) {
+      std::memset(p, c, 4);
+      std::memset(p + n - 4, c, 4);
+    } else if (n > 0) {
+      p[0] = c;
+      p[n / 2] = c;
+      p[n - 1] = c;
+    }
   }
 
   char* buf_;

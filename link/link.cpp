@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "logfile/logfile.h"
 #include "platform/interrupt.h"
@@ -15,8 +19,6 @@
 namespace zt::link {
 namespace {
 
-constexpr size_t kRangeOffset = 52;  // range_mm in the file header
-
 #ifdef _WIN32
 constexpr int kErrorFileExists = 80;  // ERROR_FILE_EXISTS
 #else
@@ -24,11 +26,9 @@ constexpr int kErrorFileExists = EEXIST;
 #endif
 
 std::string TimeText(const char* prefix, uint32_t t) {
-  platform::CivilTime c = platform::LocalCivil(static_cast<int64_t>(t));
-  char buf[96];
-  std::snprintf(buf, sizeof buf, "%s%02i:%02i:%02i %02i.%02i.%i (Local)", prefix, c.hour,
-                c.minute, c.second, c.day, c.month, c.year);
-  return buf;
+  return prefix +
+         platform::CivilText(platform::LocalCivil(static_cast<int64_t>(t)), "hh:mm:ss DD.MM.Y") +
+         " (Local)";
 }
 
 std::string Num(uint64_t v) { return std::to_string(v); }
@@ -153,6 +153,186 @@ bool CheckSampleCounts(platform::File& f, uint32_t record_size, int32_t samples,
   return true;
 }
 
+// The records of the Linked file after its header, block by block of whole records: File 1's
+// as they are, then File 2's numbered on from File 1's last ping.
+class RecordSource {
+ public:
+  RecordSource(platform::File& file1, platform::File& file2, uint32_t record_size,
+               int32_t n_samples, uint32_t count1, uint32_t count2)
+      : files_{&file1, &file2},
+        counts_{count1, count2},
+        record_size_(record_size),
+        n_samples_(n_samples),
+        per_block_(LINK_BUFFER_SIZE / record_size) {}
+
+  // True when the next block is File 2's first: its sample counts must have been checked,
+  // and the checker is done with the file.
+  bool AtFile2() const { return file_ == 2 && done_ == 0; }
+
+  // Reads the next block into `buf` (LINK_BUFFER_SIZE bytes): its size, file and records of
+  // that file done. False at the end (r untouched) or on a failure (r says which).
+  bool Next(uint8_t* buf, size_t* bytes, int* file, uint32_t* done, LinkResult* r) {
+    if (file_ > 2) return false;
+    platform::File& in = *files_[file_ - 1];
+    const uint32_t count = counts_[file_ - 1];
+    if (done_ == 0 && !in.Seek(kFileHeaderSize)) {
+      *r = IoFailure(*r, in.last_error(), std::string("reading ") + Name(file_));
+      return false;
+    }
+    const uint32_t n = std::min(per_block_, count - done_);
+    const size_t want = size_t{n} * record_size_;
+    const int64_t got = in.Read(buf, want);
+    if (got < 0) {
+      *r = IoFailure(*r, in.last_error(), std::string("reading ") + Name(file_));
+      return false;
+    }
+    if (static_cast<uint64_t>(got) != want) {
+      *r = IoFailure(*r, 0, std::string(Name(file_)) + " ended early, at ping " +
+                                Num(done_ + static_cast<uint64_t>(got) / record_size_) + " of " +
+                                Num(count));
+      return false;
+    }
+    if (file_ == 1) {
+      last_ = LoadU32(buf + size_t{n - 1} * record_size_ + kRecPingNumber);
+    } else {
+      for (uint32_t j = 0; j < n; ++j) {
+        uint8_t* rec = buf + size_t{j} * record_size_;
+        // Checked before File 2 was copied; a file changed since is not copied on.
+        if (LoadI32(rec + kRecSampleCount) != n_samples_) {
+          *r = Refuse(*r, SampleCountReason(2, done_ + j, rec, n_samples_));
+          return false;
+        }
+        ++last_;
+        StoreU32(rec + kRecPingNumber, last_);
+        StoreU32(rec + kEchoHeaderSize + 2 * size_t(n_samples_) + kFootPingNumber, last_);
+      }
+    }
+    done_ += n;
+    *bytes = want;
+    *file = file_;
+    *done = done_;
+    if (done_ == count) {  // on to the next file (both hold pings)
+      ++file_;
+      done_ = 0;
+    }
+    return true;
+  }
+
+ private:
+  platform::File* files_[2];
+  uint32_t counts_[2];
+  uint32_t record_size_;
+  int32_t n_samples_;
+  uint32_t per_block_;
+  int file_ = 1;
+  uint32_t done_ = 0;  // records of file_ read
+  uint32_t last_ = 0;  // ping_number carried on; wraps as the 32-bit field would
+};
+
+// The copy on three threads: one checks File 2's sample counts (which must all hold before
+// any of File 2 is written), one reads blocks into a ring, and the calling thread writes
+// them in order. Writing is the long part; reading and checking happen beside it.
+class ThreadedCopy {
+ public:
+  static constexpr int kRing = 3;
+
+  ThreadedCopy(RecordSource& source, uint8_t* const (&ring)[kRing]) : source_(source) {
+    for (int k = 0; k < kRing; ++k) slots_[k].data = ring[k];
+  }
+
+  // The checker's result: kLinked when every count holds.
+  void SetCheck(const LinkResult& r) {
+    std::lock_guard<std::mutex> lock(mu_);
+    check_ = r;
+    checked_ = true;
+    cv_.notify_all();
+  }
+  const LinkResult& check() const { return check_; }
+
+  // The reading thread's part.
+  void Produce(LinkResult base) {
+    for (uint64_t seq = 0;; ++seq) {
+      Slot& s = slots_[seq % kRing];
+      {
+        std::unique_lock<std::mutex> lock(mu_);
+        cv_.wait(lock, [&] { return stopped_ || s.state == kFree; });
+        if (stopped_) return;
+        if (source_.AtFile2()) {
+          cv_.wait(lock, [&] { return stopped_ || checked_; });
+          if (stopped_) return;
+          if (!check_.ok()) {  // the writer reports the check's result
+            s.state = kEnd;
+            cv_.notify_all();
+            return;
+          }
+        }
+      }
+      LinkResult r = base;
+      bool got = false;
+      try {
+        got = source_.Next(s.data, &s.bytes, &s.file, &s.done, &r);
+      } catch (const std::bad_alloc&) {  // only a failure's text allocates
+        r = Refuse(base, "no memory for the join");
+      }
+      std::lock_guard<std::mutex> lock(mu_);
+      s.state = got ? kFull : r.ok() ? kEnd : kFailed;
+      if (!got) s.failure = r;
+      cv_.notify_all();
+      if (!got) return;
+    }
+  }
+
+  // The writer's part: the blocks in order until the end, a failure (in *r) or a failed write.
+  void Consume(platform::File& linked, ProgressPacer& pacer, LinkResult* r) {
+    for (uint64_t seq = 0;; ++seq) {
+      Slot& s = slots_[seq % kRing];
+      {
+        std::unique_lock<std::mutex> lock(mu_);
+        cv_.wait(lock, [&] { return s.state != kFree; });
+      }
+      if (s.state == kEnd) return;
+      if (s.state == kFailed) {
+        *r = s.failure;
+        return;
+      }
+      if (!linked.WriteAll(s.data, s.bytes)) {
+        *r = IoFailure(*r, linked.last_error(), "writing the Linked file");
+        return;
+      }
+      pacer.Written(s.file, s.done - 1);
+      std::lock_guard<std::mutex> lock(mu_);
+      s.state = kFree;
+      cv_.notify_all();
+    }
+  }
+
+  // Stops the reading thread wherever it waits.
+  void Stop() {
+    std::lock_guard<std::mutex> lock(mu_);
+    stopped_ = true;
+    cv_.notify_all();
+  }
+
+ private:
+  enum State { kFree, kFull, kEnd, kFailed };
+  struct Slot {
+    uint8_t* data = nullptr;
+    State state = kFree;
+    size_t bytes = 0;
+    int file = 0;
+    uint32_t done = 0;
+    LinkResult failure;
+  };
+
+  RecordSource& source_;
+  Slot slots_[kRing];
+  std::mutex mu_;
+  std::condition_variable cv_;
+  bool stopped_ = false;
+  bool checked_ = false;
+  LinkResult check_;
+};
+
 }  // namespace
 
 std::string BeginText(uint32_t time_utc) { return TimeText("Begin: ", time_utc); }
@@ -225,15 +405,19 @@ LinkResult JoinFiles(platform::File& file1, platform::File& file2, platform::Fil
                          "): the files were recorded with different settings");
   }
 
-  // 2. The join buffer: whole records, as many as fit.
-  std::unique_ptr<uint8_t[]> buf(new (std::nothrow) uint8_t[LINK_BUFFER_SIZE]());
-  if (!buf) return Refuse(r, "no memory for the join buffer");
+  // 2. The join buffers: whole records, as many as fit; a ring of them for the copy and one
+  // for the check of File 2.
+  std::unique_ptr<uint8_t[]> bufs[ThreadedCopy::kRing + 1];
+  for (auto& b : bufs) {
+    b.reset(new (std::nothrow) uint8_t[LINK_BUFFER_SIZE]());
+    if (!b) return Refuse(r, "no memory for the join buffer");
+  }
 
   // 3. Record sizes: known and equal.
   int32_t range[2], samples[2];
   uint32_t rs[2];
   for (int k = 0; k < 2; ++k) {
-    range[k] = LoadI32(header[k] + kRangeOffset);
+    range[k] = HeaderRangeMm(header[k]);
     samples[k] = SamplesForRange(range[k]);
     rs[k] = RecordSizeForRange(range[k]);
     if (rs[k] == 0)
@@ -264,51 +448,75 @@ LinkResult JoinFiles(platform::File& file1, platform::File& file2, platform::Fil
     return Refuse(r, "seam gap of " + Num(t2 - t1) + " s between File 1's last ping and File 2's"
                      " first ping (at most " + Num(MAX_SEAM_GAP_S) + " s)");
 
+  // File 2's sample counts are checked beside the copy of File 1, and before any of File 2
+  // is copied; a failed check comes before any failure of the copy, as if it had been made
+  // first, and the caller deletes what was written.
   const uint32_t per_block = LINK_BUFFER_SIZE / record_size;
-  if (!CheckSampleCounts(file2, record_size, n_samples, r.count2, buf.get(), per_block, &r))
-    return r;
-
-  // 5. File 1's header is the Linked file's header.
-  if (!linked.WriteAll(header[0], kFileHeaderSize))
-    return IoFailure(r, linked.last_error(), "writing the Linked file");
-
-  // 6.-10. The copy, block by block of whole records.
+  auto check = [&] {
+    LinkResult c = r;
+    try {
+      CheckSampleCounts(file2, record_size, n_samples, r.count2, bufs[ThreadedCopy::kRing].get(),
+                        per_block, &c);
+    } catch (const std::bad_alloc&) {  // only a failure's text allocates
+      c = Refuse(r, "no memory for the join");
+    }
+    return c;
+  };
+  RecordSource source(file1, file2, record_size, n_samples, r.count1, r.count2);
+  uint8_t* const ring[ThreadedCopy::kRing] = {bufs[0].get(), bufs[1].get(), bufs[2].get()};
+  ThreadedCopy copier(source, ring);
   ProgressPacer pacer(options, r.count1, r.count2);
-  pacer.Start();
-  uint32_t last = 0;  // ping_number carried on; wraps as the 32-bit field would
-  for (int file = 1; file <= 2; ++file) {
-    platform::File& in = *files[file - 1];
-    const uint32_t count = file == 1 ? r.count1 : r.count2;
-    if (!in.Seek(kFileHeaderSize))
-      return IoFailure(r, in.last_error(), std::string("reading ") + Name(file));
-    for (uint32_t done = 0; done < count;) {
-      const uint32_t n = std::min(per_block, count - done);
-      const size_t want = size_t{n} * record_size;
-      int64_t got = in.Read(buf.get(), want);
-      if (got < 0) return IoFailure(r, in.last_error(), std::string("reading ") + Name(file));
-      if (static_cast<uint64_t>(got) != want)
-        return IoFailure(r, 0, std::string(Name(file)) + " ended early, at ping " +
-                                   Num(done + static_cast<uint64_t>(got) / record_size) +
-                                   " of " + Num(count));
-      if (file == 1) {
-        last = LoadU32(buf.get() + size_t{n - 1} * record_size + kRecPingNumber);
+  LinkResult copied = r;
+  std::thread checker, reader;
+  {
+    // Both threads are joined on every way out; the reader is stopped first.
+    struct Joiner {
+      ThreadedCopy& copier;
+      std::thread& checker;
+      std::thread& reader;
+      ~Joiner() {
+        copier.Stop();
+        if (reader.joinable()) reader.join();
+        if (checker.joinable()) checker.join();
+      }
+    } joiner{copier, checker, reader};
+    try {
+      checker = std::thread([&] { copier.SetCheck(check()); });
+      reader = std::thread([&] { copier.Produce(r); });
+    } catch (const std::system_error&) {
+    }
+    if (!checker.joinable()) copier.SetCheck(check());
+    if (!reader.joinable()) {
+      // Without a reading thread: the check's result first, then read and write in turn.
+      if (checker.joinable()) checker.join();
+      if (!copier.check().ok()) return copier.check();
+    }
+
+    // 5. File 1's header is the Linked file's header.
+    if (!linked.WriteAll(header[0], kFileHeaderSize)) {
+      copied = IoFailure(r, linked.last_error(), "writing the Linked file");
+    } else {
+      // 6.-10. The copy, block by block of whole records.
+      pacer.Start();
+      if (reader.joinable()) {
+        copier.Consume(linked, pacer, &copied);
       } else {
-        for (uint32_t j = 0; j < n; ++j) {
-          uint8_t* rec = buf.get() + size_t{j} * record_size;
-          // Checked before writing began; a file changed since is not copied on.
-          if (LoadI32(rec + kRecSampleCount) != n_samples)
-            return Refuse(r, SampleCountReason(2, done + j, rec, n_samples));
-          ++last;
-          StoreU32(rec + kRecPingNumber, last);
-          StoreU32(rec + kEchoHeaderSize + 2 * size_t(n_samples) + kFootPingNumber, last);
+        size_t bytes = 0;
+        int file = 0;
+        uint32_t done = 0;
+        while (source.Next(bufs[0].get(), &bytes, &file, &done, &copied)) {
+          if (!linked.WriteAll(bufs[0].get(), bytes)) {
+            copied = IoFailure(r, linked.last_error(), "writing the Linked file");
+            break;
+          }
+          pacer.Written(file, done - 1);
         }
       }
-      if (!linked.WriteAll(buf.get(), want))
-        return IoFailure(r, linked.last_error(), "writing the Linked file");
-      done += n;
-      pacer.Written(file, done - 1);
     }
   }
+  if (!copier.check().ok()) return copier.check();
+  if (!copied.ok()) return copied;
+
   // 11. The bar at its upper bound.
   pacer.Finish();
   return r;

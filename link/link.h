@@ -93,10 +93,14 @@ struct LinkOptions {
 LinkResult LinkFiles(const std::string& file1_path, const std::string& file2_path,
                      const std::string& linked_path, const LinkOptions& options);
 
-// The join proper on open files (inputs readable, `linked` empty and writable). Every check
-// (headers, record sizes, ping counts, the seam, File 2's sample counts) is made before
-// anything is written; only a failed read or write, or an input that changes while it is
-// copied, stops a join part way. Does not close or delete anything.
+// The join proper on open files (inputs readable, `linked` empty and writable). The checks of
+// headers, record sizes, ping counts and the seam are made before anything is written; File
+// 2's sample counts are checked on a thread of their own while File 1 is copied, and all
+// before any of File 2 is written. A failed check is reported before any failure of the copy,
+// as if it had been made first; the Linked file may then hold part of File 1, which the
+// caller deletes (LinkFiles does). Otherwise only a failed read or write, or an input that
+// changes while it is copied, stops a join part way. Reading and writing run on two threads,
+// joined before it returns. Does not close or delete anything.
 LinkResult JoinFiles(platform::File& file1, platform::File& file2, platform::File& linked,
                      const LinkOptions& options);
 

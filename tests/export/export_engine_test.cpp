@@ -496,5 +496,64 @@ TEST(ExportSideBySide, TwoCsvExportsAtOnceGiveTheSameBytesAsOneAtATime) {
   }
 }
 
+// ---- Blocks of work ---------------------------------------------------------------------
+// The pings are shared out in blocks between two workers. Whatever the block size, the
+// output and progress are those of a run that takes all the pings as one block, byte for
+// byte: for ping counts on and around the block edges, for every format (the CSV's running
+// median and series averages carry across blocks), and for a corrupt ping at a block's edge.
+struct BlockCase {
+  const char* behaviour;
+  int pings;
+  int corrupt_ping;  // -1: none
+};
+
+TEST(ExportBlocks, AnyBlockSizeGivesTheBytesOfOneBlock) {
+  constexpr uint32_t kBlock = 7;
+  const BlockCase cases[] = {
+      {"no ping", 0, -1},
+      {"one ping", 1, -1},
+      {"one ping short of a block", 6, -1},
+      {"one block", 7, -1},
+      {"one ping past a block", 8, -1},
+      {"two blocks", 14, -1},
+      {"three blocks and one ping", 22, -1},
+      {"many blocks, the last one part full", 200, -1},
+      {"corrupt first ping of the second block", 30, 7},
+      {"corrupt last ping of the second block", 30, 13},
+      {"corrupt first ping of the third block", 30, 14},
+      {"corrupt ping in the last, part-full block", 30, 29},
+  };
+  TempDir dir;
+  int n = 0;
+  for (const BlockCase& c : cases) {
+    LoggedFileBuilder b = VariedFile(c.pings, 5);
+    if (c.corrupt_ping >= 0)
+      test::PutI32(b.bytes(), 128 + static_cast<size_t>(c.corrupt_ping) * 416 + 12, 145);
+    const std::string in = dir.Path("B" + std::to_string(n++) + ".BIN");
+    b.WriteTo(in);
+    for (int32_t format : {kFormatText, kFormatNmea, kFormatCsv}) {
+      SCOPED_TRACE(std::string(c.behaviour) + ", format " + std::to_string(format));
+      ExportResult r[2];
+      std::string out[2];
+      RecordingProgress progress[2];
+      for (int k = 0; k < 2; ++k) {
+        const std::string path = dir.Path("b" + std::to_string(k) + ".log");
+        ExportOptions options;
+        options.block_pings = k == 0 ? UINT32_MAX : kBlock;
+        r[k] = ExportWorker(JobFor(format, in, path), progress[k], options);
+        out[k] = test::ReadAll(path);
+      }
+      EXPECT_EQ(progress[1].calls, progress[0].calls);
+      EXPECT_EQ(r[1].status, r[0].status) << r[1].message;
+      EXPECT_EQ(r[1].message, r[0].message);
+      EXPECT_EQ(r[1].pings_written, r[0].pings_written);
+      EXPECT_EQ(r[0].ok(), c.corrupt_ping < 0) << r[0].message;
+      EXPECT_TRUE(out[1] == out[0]) << test::FirstDifference(out[0], out[1]);
+      EXPECT_EQ(r[0].pings_written,
+                static_cast<uint32_t>(c.corrupt_ping < 0 ? c.pings : c.corrupt_ping));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace zt

@@ -208,8 +208,13 @@ TEST(Copy, CountsAroundTheBlockEdgesGiveTheWholeJoin) {
   constexpr int kBlock = 1201;
   const struct {
     int count1, count2;
-  } cases[] = {{1, 1},          {kBlock - 1, 1},     {kBlock, kBlock},         {kBlock + 1, kBlock - 1},
-               {1, kBlock + 1}, {2 * kBlock, 2 * kBlock + 1}, {3 * kBlock + 5, 2}};
+  } cases[] = {{1, 1},
+               {kBlock - 1, 1},
+               {kBlock, kBlock},
+               {kBlock + 1, kBlock - 1},
+               {1, kBlock + 1},
+               {2 * kBlock, 2 * kBlock + 1},
+               {3 * kBlock + 5, 2}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.count1) + " + " + std::to_string(c.count2) + " pings");
     TempDir dir;
