@@ -59,6 +59,15 @@ class LocalClock {
   int64_t offset_ = 0;
 };
 
+// The CSV's battery millivolts, rounded as the logger's tools always have (+0.5, then toward
+// zero). A damaged footer's value beyond 32 bits, or not a number, gives INT32_MIN, as the x86
+// conversion does, instead of undefined behaviour.
+int32_t Millivolts(float volts) {
+  const double x = static_cast<double>(volts * 1000.0f) + 0.5;
+  if (!(x > -2147483649.0 && x < 2147483648.0)) return INT32_MIN;
+  return static_cast<int32_t>(x);
+}
+
 // "%04d%02d%02d %02d:%02d:%02d.%0Nd"
 void AppendStamp(TextBuilder& b, const platform::CivilTime& c, int fraction, int digits) {
   char text[32];
@@ -220,8 +229,7 @@ class BlockWriter {
     b.Char(',').Int(p.footer.ping_number, 7);
     b.Char(',').Fixed(p.footer.altitude_m * 1000.0f, 1, 8);
     b.Char(',').Fixed(p.footer.temperature_c, 2, 7);
-    b.Char(',').Int(static_cast<int32_t>(static_cast<double>(p.footer.battery_v * 1000.0f) + 0.5),
-                    6);
+    b.Char(',').Int(Millivolts(p.footer.battery_v), 6);
     b.Char(',').Int(f.amp_pct, 4);
     b.Char(',').Fixed(altitude * 1000.0f, 1, 8);
     b.Char(',').Fixed(f.gated * 1000.0f, 1, 8);

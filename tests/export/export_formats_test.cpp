@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -316,6 +317,44 @@ TEST_F(ExportFormats, CsvFormatWithShortRowsAndAFullRowAtTheEndOfTheSeries) {
       " " + Local(2) + ".999,    103,  1000.0,  12.00, 12000,   0,     0.0,     0.0,   472.1,"
       "   472.1 N:3 Interval:  2.0\r\n";
   ExpectSameBytes(expected, actual);
+}
+
+// A damaged footer's battery voltage beyond what 32 bits of millivolts hold, or not a number,
+// gives the integer that x86's conversion gives (INT32_MIN), never undefined behaviour.
+TEST_F(ExportFormats, CsvBatteryBeyond32BitsOrNotANumberIsTheIntegerIndefinite) {
+  const struct {
+    float volts;
+    const char* millivolts;
+  } kRows[] = {
+      {12.3456f, "12346"},
+      {-3.0f, "-2999"},
+      {2000000.0f, "2000000000"},
+      {2147484.0f, "-2147483648"},
+      {std::numeric_limits<float>::quiet_NaN(), "-2147483648"},
+      {std::numeric_limits<float>::infinity(), "-2147483648"},
+      {-std::numeric_limits<float>::infinity(), "-2147483648"},
+      {3.0e9f, "-2147483648"},
+      {-2251799813685248.0f, "-2147483648"},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.millivolts);
+    LoggedFileBuilder b(test::PlainHeader());
+    PingSpec p = Ping0();
+    p.battery_v = row.volts;
+    b.Ping(p);
+    const std::string in = dir_.Path("BATTERY.BIN");
+    b.WriteTo(in);
+    const std::string csv = Export(JobFor(test::PlainHeader(), kFormatCsv, in, dir_.Path("b.log")));
+    const size_t row_start = csv.find("\r\n") + 2;
+    std::string field;
+    size_t at = row_start;
+    for (int k = 0; k < 5; ++k) {
+      const size_t comma = csv.find(',', at);
+      field = csv.substr(at, comma - at);
+      at = comma + 1;
+    }
+    EXPECT_EQ(field.substr(field.find_first_not_of(' ')), row.millivolts) << csv;
+  }
 }
 
 TEST_F(ExportFormats, CsvGateAbovePeakZeroesTheGatedAltitudeAndNamesTheGateInTheHeader) {
