@@ -12,7 +12,10 @@ RecordReader::RecordReader(platform::File& file, uint32_t record_size, uint32_t 
       record_size_(std::max<uint32_t>(record_size, 2)),
       next_(first),
       end_(static_cast<uint32_t>(std::min<uint64_t>(uint64_t{first} + count, UINT32_MAX))) {
-  block_records_ = std::max<size_t>(1, kBlockBytes / record_size_);
+  // No bigger than the pings there are to read: a short file or a small view costs no
+  // megabytes of zeroed buffers.
+  block_records_ = std::max<size_t>(
+      1, std::min<size_t>(kBlockBytes / record_size_, static_cast<size_t>(end_ - next_)));
   hook_ = std::move(hook);
   for (Block& b : blocks_) b.words.resize(block_records_ * record_size_ / 2 + 1);
   // A thread pays off only when there is more than a few blocks to read.

@@ -49,13 +49,18 @@ void InstallInterruptCleanup() {
   }
 }
 
+// Only the command line installs the cleanup, and it runs one export at a time; in any other
+// program (exports side by side in the control program, tests) the flag is never touched.
 RemoveOnInterrupt::RemoveOnInterrupt(const std::string& path) {
+  if (!g_installed) return;
   g_armed = 0;
-  if (!g_installed || path.empty() || path.size() >= sizeof g_path) return;
+  if (path.empty() || path.size() >= sizeof g_path) return;
   std::memcpy(g_path, path.c_str(), path.size() + 1);
   g_armed = 1;
 }
 
-RemoveOnInterrupt::~RemoveOnInterrupt() { g_armed = 0; }
+RemoveOnInterrupt::~RemoveOnInterrupt() {
+  if (g_installed) g_armed = 0;
+}
 
 }  // namespace zt::platform
