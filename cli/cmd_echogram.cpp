@@ -8,6 +8,7 @@
 #include "cli/cli.h"
 #include "logfile/logfile.h"
 #include "platform/file.h"
+#include "platform/output_file.h"
 #include "viewer/echogram.h"
 
 #define STB_IMAGE_WRITE_STATIC
@@ -37,7 +38,9 @@ const char kHelp[] =
     "\n"
     "The whole-file view reads only the pings it shows. Rows below the recorded range are\n"
     "black, and so is the top row. OUT.png is written under a temporary name in its folder\n"
-    "and renamed when complete; an existing OUT.png is replaced.\n"
+    "and renamed when complete; an existing OUT.png is replaced (keeping its permissions),\n"
+    "a link's target is written and the link kept. OUT.png \"-\" is standard output (not a\n"
+    "terminal); a device or named pipe is written directly.\n"
     "Exit status: 0 done, 1 a file was refused or a read or write failed (one line on\n"
     "stderr), 2 usage error.\n";
 
@@ -122,8 +125,8 @@ int RunEchogram(const std::vector<std::string>& args) {
 
   const std::string& in_path = a.positional[0];
   const std::string& out_path = a.positional[1];
-  if (platform::SameFile(in_path, out_path))
-    return Fail(out_path + ": is the input file; choose another output");
+  if (platform::OutputIsInput(out_path, in_path))
+    return Fail(platform::OutputName(out_path) + ": is the input file; choose another output");
 
   platform::File in;
   viewer::PingIndex index;
@@ -170,9 +173,10 @@ int RunEchogram(const std::vector<std::string>& args) {
     return Fail(out_path + ": not enough memory for a " + std::to_string(width) + " x " +
                 std::to_string(height) + " image");
   }
-  int code = 0;
-  if (!platform::WriteFileAtomically(out_path, png.data(), png.size(), &code))
-    return Fail(out_path + ": " + platform::ErrorText(code));
+  std::string why_not;
+  if (!platform::WriteOutput(out_path, png.data(), png.size(), platform::OutputRule::kReplace,
+                             /*binary=*/true, nullptr, &why_not))
+    return Fail(platform::OutputName(out_path) + ": " + why_not);
   return kExitOk;
 }
 

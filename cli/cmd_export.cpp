@@ -7,6 +7,7 @@
 #include "logfile/logfile.h"
 #include "platform/file.h"
 #include "platform/interrupt.h"
+#include "platform/output_file.h"
 
 namespace zt::cli {
 namespace {
@@ -28,8 +29,11 @@ const char kHelp[] =
     "\n"
     "Each detection parameter not given comes from the file header. OUT.LOG is written under\n"
     "a temporary name in its folder and renamed when complete; an existing OUT.LOG is\n"
-    "replaced. An interrupted export (Ctrl+C, SIGINT or SIGTERM) removes its temporary file\n"
-    "and leaves OUT.LOG as it was. A progress bar is shown on stderr when it is a terminal.\n"
+    "replaced (keeping its permissions), a link's target is written and the link kept. An\n"
+    "interrupted export (Ctrl+C, SIGINT or SIGTERM) removes its temporary file and leaves\n"
+    "OUT.LOG as it was. OUT.LOG \"-\" is standard output; a device or named pipe (/dev/null,\n"
+    "a terminal, a FIFO) is written directly, and a write it refuses ends the export with the\n"
+    "system's reason. A progress bar is shown on stderr when it is a terminal.\n"
     "Exit status: 0 done, 1 a file or parameter was refused or a read or write failed\n"
     "(one line on stderr), 2 usage error.\n";
 
@@ -86,8 +90,8 @@ int RunExport(const std::vector<std::string>& args) {
 
   const std::string& in_path = a.positional[0];
   const std::string& out_path = a.positional[1];
-  if (platform::SameFile(in_path, out_path))
-    return Fail(out_path + ": is the input file; choose another output");
+  if (platform::OutputIsInput(out_path, in_path))
+    return Fail(platform::OutputName(out_path) + ": is the input file; choose another output");
 
   // The file's own settings, as the export dialog uses them without "Override parameters".
   platform::File in;
@@ -117,8 +121,10 @@ int RunExport(const std::vector<std::string>& args) {
   if (!r.ok()) return Fail(r.message);
   if (!quiet) {
     static const char* const kNames[] = {"text", "nmea", "csv"};
-    std::printf("%s: %u pings exported as %s\n", out_path.c_str(), r.pings_written,
-                kNames[job.data_format]);
+    // Beside an export to standard output, the summary goes to standard error.
+    std::fprintf(platform::IsStandardOutput(out_path) ? stderr : stdout,
+                 "%s: %u pings exported as %s\n", platform::OutputName(out_path).c_str(),
+                 r.pings_written, kNames[job.data_format]);
   }
   return kExitOk;
 }

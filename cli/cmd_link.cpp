@@ -6,6 +6,7 @@
 #include "logfile/logfile.h"
 #include "platform/file.h"
 #include "platform/interrupt.h"
+#include "platform/output_file.h"
 
 namespace zt::cli {
 namespace {
@@ -20,10 +21,11 @@ const char kHelp[] =
     "\n"
     "  --quiet   no begin and end times, no progress bar and no summary line\n"
     "\n"
-    "LINKED.BIN must not exist: an existing file is never replaced. It is written under a\n"
-    "temporary name in its folder and renamed when complete; a refused or failed join leaves\n"
-    "nothing behind, and so does an interrupted one (Ctrl+C, SIGINT or SIGTERM). A progress\n"
-    "bar is shown on stderr when it is a terminal.\n"
+    "LINKED.BIN must not exist: an existing file, link, device or pipe is never replaced or\n"
+    "written to, and \"-\" (standard output) is refused: the join makes a new file. It is\n"
+    "written under a temporary name in its folder and renamed when complete; a refused or\n"
+    "failed join leaves nothing behind, and so does an interrupted one (Ctrl+C, SIGINT or\n"
+    "SIGTERM). A progress bar is shown on stderr when it is a terminal.\n"
     "Exit status: 0 done, 1 a file was refused or a read or write failed (one line on\n"
     "stderr), 2 usage error.\n";
 
@@ -97,7 +99,7 @@ int RunLink(const std::vector<std::string>& args) {
     case link::LinkOutcome::kFile2Invalid:
       return Fail("Invalid second file: " + path2 + ": " + r.reason);
     case link::LinkOutcome::kLinkedCreateFailed:
-      return Fail(linked + ": " + r.reason);
+      return Fail(platform::OutputName(linked) + ": " + r.reason);
     case link::LinkOutcome::kRefused:
     case link::LinkOutcome::kIoFailed:
       return Fail("Unable to link files: " + r.reason);

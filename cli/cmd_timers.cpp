@@ -7,6 +7,7 @@
 
 #include "cli/cli.h"
 #include "platform/file.h"
+#include "platform/output_file.h"
 #include "platform/time.h"
 #include "timers/timer_file.h"
 #include "timers/timer_values.h"
@@ -23,7 +24,9 @@ const char kHelp[] =
     "  new    writes a timer file with one timer per --timer, each built as the Add Timer\n"
     "         dialog builds a new timer: the default settings, the NAME (up to 30\n"
     "         characters) and START and STOP in local time as YYYY-MM-DDTHH:MM:SS;\n"
-    "         at most 31 timers\n"
+    "         at most 31 timers. OUT.DAT is written under a temporary name and renamed\n"
+    "         when complete; \"-\" is standard output (not a terminal), and a device or\n"
+    "         named pipe is written directly.\n"
     "\n"
     "Exit status: 0 done, 1 the file was refused or could not be written, 2 usage error.\n";
 
@@ -98,9 +101,12 @@ int New(const std::string& path, const std::vector<std::string>& specs) {
   std::vector<TIMERSETTINGS*> list;
   for (TIMERSETTINGS& t : timers) list.push_back(&t);
   int error = 0;
-  if (!SaveTimerFile(path, list.data(), static_cast<int>(list.size()), &error))
-    return Fail(path + ": " + platform::ErrorText(error));
-  std::printf("%zu timer(s) written to %s\n", timers.size(), path.c_str());
+  std::string why;
+  if (!SaveTimerFile(path, list.data(), static_cast<int>(list.size()), &error, &why))
+    return Fail(platform::OutputName(path) + ": " + why);
+  // Beside a file written to standard output, the summary goes to standard error.
+  std::fprintf(platform::IsStandardOutput(path) ? stderr : stdout, "%zu timer(s) written to %s\n",
+               timers.size(), platform::OutputName(path).c_str());
   return kExitOk;
 }
 

@@ -244,8 +244,12 @@ void SaveTimerList(HWND main, APPDATA* app) {
   }
   if (!chosen) return;
   int error = 0;
-  if (!SaveTimerFile(Utf8(path), app->timers, app->timer_count, &error))
+  std::string why;
+  if (SaveTimerFile(Utf8(path), app->timers, app->timer_count, &error, &why)) return;
+  if (error != 0)
     ShowErrorCode(main, error);
+  else
+    ErrorBox(main, Utf8(path) + ": " + why);
 }
 
 // ---- logged data ----------------------------------------------------------------------

@@ -19,7 +19,7 @@
 #include "logfile/logfile.h"
 #include "logfile/record_reader.h"
 #include "platform/file.h"
-#include "platform/interrupt.h"
+#include "platform/output_file.h"
 #include "platform/le_bytes.h"
 #include "platform/short_number.h"
 #include "platform/time.h"
@@ -572,7 +572,8 @@ class Worker {
       if (failure->ok()) {
         failure->status = ExportStatus::kOutputFailed;
         failure->code = run_.out().last_error();
-        failure->message = run_.job.output_path + ": " + platform::ErrorText(failure->code);
+        failure->message =
+            platform::OutputName(run_.job.output_path) + ": " + platform::ErrorText(failure->code);
       }
       return false;
     }
@@ -674,7 +675,7 @@ ExportResult ExportWorker(const EXPORTJOB& job, ExportProgress& progress,
 
   // Refusals before any ping is read. An output that names the input (the same path, another
   // spelling of it, or a link to the same file) would truncate the recording it reads.
-  if (platform::SameFile(job.input_path, job.output_path))
+  if (platform::OutputIsInput(job.output_path, job.input_path))
     return fail(ExportStatus::kRefused,
                 job.output_path + ": is the input file; choose another output");
   platform::File in;
@@ -709,22 +710,19 @@ ExportResult ExportWorker(const EXPORTJOB& job, ExportProgress& progress,
                       " does not fit the " + std::to_string(n_max) + " samples of a record");
   }
 
-  const std::string target = job.output_path;
-  const std::string written_path =
-      options.atomic_output ? platform::TempPathBeside(target) : target;
-  // An interrupted program removes its temporary file rather than leave it half-written.
-  platform::RemoveOnInterrupt remove_on_interrupt(options.atomic_output ? written_path
-                                                                        : std::string());
-  platform::File out;
-  if (!out.Create(written_path, platform::CreateMode::kAlways))
-    return fail(ExportStatus::kOutputFailed, target + ": " + platform::ErrorText(out.last_error()),
-                out.last_error());
+  // A plain file is written under a temporary name and renamed when complete; a device or
+  // pipe is written through. An interrupted program removes its temporary file.
+  const std::string& target = job.output_path;
+  platform::OutputFile out;
+  if (!out.Open(target, options.atomic_output ? platform::OutputRule::kReplace
+                                              : platform::OutputRule::kInPlace))
+    return fail(ExportStatus::kOutputFailed, platform::OutputName(target) + ": " + out.why(),
+                out.error());
 
   // Ends the run after a failure: keep what was written (the dialog's behaviour), or leave
   // nothing behind when writing under a temporary name.
   auto abandon = [&](ExportStatus status, std::string message, int code) {
-    out.Close();
-    if (options.atomic_output) platform::RemoveFile(written_path);
+    out.Abandon();
     return fail(status, std::move(message), code);
   };
 
@@ -737,12 +735,12 @@ ExportResult ExportWorker(const EXPORTJOB& job, ExportProgress& progress,
     BlockWriter(job, info, 0).CsvHeader(b);
     if (!out.WriteAll(b.data(), b.size()))
       return abandon(ExportStatus::kOutputFailed,
-                     target + ": " + platform::ErrorText(out.last_error()), out.last_error());
+                     platform::OutputName(target) + ": " + out.why(), out.error());
   }
 
   const uint32_t block_pings =
       options.block_pings > 0 ? options.block_pings : BlockPings(job, info, n0);
-  Run run(job, info, n0, block_pings, in, out, progress);
+  Run run(job, info, n0, block_pings, in, out.file(), progress);
   Worker first(run, false);
   if (run.blocks > 1) {
     // The second worker takes the odd blocks; without a thread the first takes them all.
@@ -772,17 +770,9 @@ ExportResult ExportWorker(const EXPORTJOB& job, ExportProgress& progress,
   res.pings_written = run.pings_written();
   const Failure& failure = run.failure();
   if (!failure.ok()) return abandon(failure.status, failure.message, failure.code);
-  if (!out.Close()) {
-    const int code = out.last_error();
-    return abandon(ExportStatus::kOutputFailed, target + ": " + platform::ErrorText(code), code);
-  }
-  if (options.atomic_output) {
-    int code = 0;
-    if (!platform::RenameFile(written_path, target, &code)) {
-      platform::RemoveFile(written_path);
-      return fail(ExportStatus::kOutputFailed, target + ": " + platform::ErrorText(code), code);
-    }
-  }
+  if (!out.Commit())
+    return fail(ExportStatus::kOutputFailed, platform::OutputName(target) + ": " + out.why(),
+                out.error());
   progress.Pings(count, count, PingOffset(info.record_size, count));
   progress.SetPos(99);
   return res;

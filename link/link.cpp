@@ -12,18 +12,12 @@
 #include <thread>
 
 #include "logfile/logfile.h"
-#include "platform/interrupt.h"
+#include "platform/output_file.h"
 #include "platform/le_bytes.h"
 #include "platform/time.h"
 
 namespace zt::link {
 namespace {
-
-#ifdef _WIN32
-constexpr int kErrorFileExists = 80;  // ERROR_FILE_EXISTS
-#else
-constexpr int kErrorFileExists = EEXIST;
-#endif
 
 std::string TimeText(const char* prefix, uint32_t t) {
   return prefix +
@@ -525,7 +519,7 @@ LinkResult JoinFiles(platform::File& file1, platform::File& file2, platform::Fil
 LinkResult LinkFiles(const std::string& file1_path, const std::string& file2_path,
                      const std::string& linked_path, const LinkOptions& options) {
   LinkResult r;
-  platform::File f1, f2, out;
+  platform::File f1, f2;
   if (!f1.OpenRead(file1_path)) {
     r.outcome = LinkOutcome::kFile1OpenFailed;
     r.error = f1.last_error();
@@ -548,39 +542,31 @@ LinkResult LinkFiles(const std::string& file1_path, const std::string& file2_pat
     r.reason = "not a logged ping file";
     return r;
   }
-  // An existing Linked file is never replaced, whichever way it is written.
-  std::string target = linked_path;
-  if (options.write_beside) {
-    if (platform::FileExists(linked_path)) {
-      r.outcome = LinkOutcome::kLinkedCreateFailed;
-      r.error = kErrorFileExists;
-      r.reason = platform::ErrorText(r.error);
-      return r;
-    }
-    target = platform::TempPathBeside(linked_path);
-  }
-  // An interrupted program removes its temporary file rather than leave it half-written.
-  platform::RemoveOnInterrupt remove_on_interrupt(options.write_beside ? target : std::string());
-  if (!out.Create(target, platform::CreateMode::kNew)) {
+  // An existing Linked path of any kind is never replaced, whichever way it is written; a
+  // device or pipe is refused too, since the join makes a new file.
+  platform::OutputFile out;
+  if (!out.Open(linked_path, options.write_beside ? platform::OutputRule::kNeverReplace
+                                                  : platform::OutputRule::kNewInPlace)) {
     r.outcome = LinkOutcome::kLinkedCreateFailed;
-    r.error = out.last_error();
-    r.reason = platform::ErrorText(r.error);
+    r.error = out.error();
+    r.reason = out.why();
     return r;
   }
 
-  r = JoinFiles(f1, f2, out, options);
+  r = JoinFiles(f1, f2, out.file(), options);
   f1.Close();
   f2.Close();
-  if (!out.Close() && r.ok()) r = IoFailure(r, out.last_error(), "writing the Linked file");
-  if (r.ok() && options.write_beside) {
-    int error = 0;
-    if (!platform::RenameFileNoReplace(target, linked_path, &error)) {
+  if (!r.ok()) {
+    out.Abandon();
+  } else if (!out.Commit()) {
+    if (out.error() != 0 && out.error() != platform::FileExistsError())
+      r = IoFailure(r, out.error(), "writing the Linked file");
+    else {
       r.outcome = LinkOutcome::kLinkedCreateFailed;
-      r.error = error;
-      r.reason = platform::ErrorText(error);
+      r.error = out.error();
+      r.reason = out.why();
     }
   }
-  if (!r.ok()) platform::RemoveFile(target);
   return r;
 }
 

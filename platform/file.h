@@ -29,6 +29,15 @@ class File {
   bool OpenRead(const std::string& path);
   // Creates a file for reading and writing; others may read it.
   bool Create(const std::string& path, CreateMode mode);
+  // Opens an existing device, pipe or socket for writing, as it is: nothing is created or
+  // truncated.
+  bool OpenStream(const std::string& path);
+  // A handle of its own on the program's standard output (1) or standard error (2).
+  bool OpenStandardStream(int which);
+  // Gives the file these permission bits (POSIX; nothing elsewhere).
+  bool SetPermissions(uint32_t mode);
+  // True when the file is a terminal or console.
+  bool IsTerminal();
   bool IsOpen() const;
   // Closes the file; false if the system reported an error on close (data not written).
   bool Close();
@@ -68,17 +77,16 @@ bool RenameFileNoReplace(const std::string& from, const std::string& to, int* er
 // when complete, so that `target` is never seen half-written.
 std::string TempPathBeside(const std::string& target);
 
-// Writes `n` bytes as the whole of `path`: under a fresh name beside it, renamed over it
-// when complete. On failure nothing new is left behind and *error holds the code.
-bool WriteFileAtomically(const std::string& path, const void* data, size_t n,
-                         int* error = nullptr);
-
 // Last error code of the calling thread (errno / GetLastError).
 int LastErrorCode();
+// The system's code for "the file exists" (EEXIST / ERROR_FILE_EXISTS).
+int FileExistsError();
 
 }  // namespace zt::platform
 
 namespace zt::platform {
 // True when both paths exist and name the same file.
 bool SameFile(const std::string& a, const std::string& b);
+// True when the file at `path` is the one the program's standard output writes to.
+bool SameFileAsStandardOutput(const std::string& path);
 }  // namespace zt::platform

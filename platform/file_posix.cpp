@@ -1,4 +1,5 @@
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -11,6 +12,7 @@ namespace zt::platform {
 
 std::string ErrorText(int code) { return std::strerror(code); }
 int LastErrorCode() { return errno; }
+int FileExistsError() { return EEXIST; }
 
 File::~File() { Close(); }
 File::File(File&& other) noexcept : fd_(other.fd_), last_error_(other.last_error_) { other.fd_ = -1; }
@@ -51,6 +53,46 @@ bool File::Create(const std::string& path, CreateMode mode) {
   }
   return true;
 }
+
+// A reader that goes away is a write error with the system's text (EPIPE), not a silent end
+// of the program by SIGPIPE. A program that chose to ignore or handle it keeps its choice.
+static void IgnoreBrokenPipe() {
+  struct sigaction old;
+  if (::sigaction(SIGPIPE, nullptr, &old) == 0 && old.sa_handler == SIG_DFL)
+    ::signal(SIGPIPE, SIG_IGN);
+}
+
+bool File::OpenStream(const std::string& path) {
+  Close();
+  IgnoreBrokenPipe();
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd_ < 0) {
+    last_error_ = errno;
+    return false;
+  }
+  return true;
+}
+
+bool File::OpenStandardStream(int which) {
+  Close();
+  IgnoreBrokenPipe();
+  fd_ = ::fcntl(which, F_DUPFD_CLOEXEC, 3);
+  if (fd_ < 0) {
+    last_error_ = errno;
+    return false;
+  }
+  return true;
+}
+
+bool File::SetPermissions(uint32_t mode) {
+  if (::fchmod(fd_, static_cast<mode_t>(mode & 07777)) != 0) {
+    last_error_ = errno;
+    return false;
+  }
+  return true;
+}
+
+bool File::IsTerminal() { return fd_ >= 0 && ::isatty(fd_) == 1; }
 
 bool File::IsOpen() const { return fd_ >= 0; }
 
@@ -162,9 +204,17 @@ bool RenameFileNoReplace(const std::string& from, const std::string& to, int* er
 }  // namespace zt::platform
 
 namespace zt::platform {
+static bool SameId(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   struct stat sa, sb;
-  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
-  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && SameId(sa, sb);
+}
+
+bool SameFileAsStandardOutput(const std::string& path) {
+  struct stat sa, sb;
+  return ::stat(path.c_str(), &sa) == 0 && ::fstat(1, &sb) == 0 && SameId(sa, sb);
 }
 }  // namespace zt::platform

@@ -28,6 +28,7 @@ std::string ErrorText(int code) {
 }
 
 int LastErrorCode() { return static_cast<int>(GetLastError()); }
+int FileExistsError() { return ERROR_FILE_EXISTS; }
 
 static HANDLE H(void* h) { return static_cast<HANDLE>(h); }
 
@@ -69,6 +70,42 @@ bool File::Create(const std::string& path, CreateMode mode) {
     return false;
   }
   return true;
+}
+
+bool File::OpenStream(const std::string& path) {
+  Close();
+  handle_ = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_WRITE,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (H(handle_) == INVALID_HANDLE_VALUE) {
+    last_error_ = static_cast<int>(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+bool File::OpenStandardStream(int which) {
+  Close();
+  HANDLE std_handle = GetStdHandle(which == 2 ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  HANDLE own = INVALID_HANDLE_VALUE;
+  if (std_handle == nullptr || std_handle == INVALID_HANDLE_VALUE) {
+    last_error_ = ERROR_INVALID_HANDLE;
+    return false;
+  }
+  if (!DuplicateHandle(GetCurrentProcess(), std_handle, GetCurrentProcess(), &own, 0, FALSE,
+                       DUPLICATE_SAME_ACCESS)) {
+    last_error_ = static_cast<int>(GetLastError());
+    return false;
+  }
+  handle_ = own;
+  return true;
+}
+
+bool File::SetPermissions(uint32_t) { return true; }
+
+bool File::IsTerminal() {
+  DWORD mode = 0;
+  return IsOpen() && GetFileType(H(handle_)) == FILE_TYPE_CHAR &&
+         GetConsoleMode(H(handle_), &mode) != FALSE;
 }
 
 bool File::IsOpen() const { return H(handle_) != INVALID_HANDLE_VALUE; }
@@ -170,21 +207,34 @@ bool RenameFileNoReplace(const std::string& from, const std::string& to, int* er
 }  // namespace zt::platform
 
 namespace zt::platform {
+namespace {
+bool FileId(const std::string& p, BY_HANDLE_FILE_INFORMATION* info) {
+  // No access asked and every sharing allowed: a file another program holds open is
+  // still identified.
+  HANDLE h = CreateFileW(WideFromUtf8(p).c_str(), 0,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BOOL ok = GetFileInformationByHandle(h, info);
+  CloseHandle(h);
+  return ok != FALSE;
+}
+
+bool SameId(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+         a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+}  // namespace
+
 bool SameFile(const std::string& a, const std::string& b) {
-  auto id = [](const std::string& p, BY_HANDLE_FILE_INFORMATION* info) {
-    // No access asked and every sharing allowed: a file another program holds open is
-    // still identified.
-    HANDLE h = CreateFileW(WideFromUtf8(p).c_str(), 0,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    BOOL ok = GetFileInformationByHandle(h, info);
-    CloseHandle(h);
-    return ok != FALSE;
-  };
   BY_HANDLE_FILE_INFORMATION ia, ib;
-  if (!id(a, &ia) || !id(b, &ib)) return false;
-  return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
-         ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+  return FileId(a, &ia) && FileId(b, &ib) && SameId(ia, ib);
+}
+
+bool SameFileAsStandardOutput(const std::string& path) {
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  BY_HANDLE_FILE_INFORMATION ia, ib;
+  return out != nullptr && out != INVALID_HANDLE_VALUE && GetFileType(out) == FILE_TYPE_DISK &&
+         FileId(path, &ia) && GetFileInformationByHandle(out, &ib) && SameId(ia, ib);
 }
 }  // namespace zt::platform

@@ -19,23 +19,4 @@ std::string TempPathBeside(const std::string& target) {
          std::to_string(counter.fetch_add(1));
 }
 
-bool WriteFileAtomically(const std::string& path, const void* data, size_t n, int* error) {
-  const std::string temp = TempPathBeside(path);
-  File f;
-  int code = 0;
-  // A failure the system gives no code for still counts as one.
-  auto failed = [&code](int c) { code = c != 0 ? c : -1; };
-  if (!f.Create(temp, CreateMode::kNew)) {
-    failed(f.last_error());
-  } else {
-    if (!f.WriteAll(data, n)) failed(f.last_error());
-    if (!f.Close() && code == 0) failed(f.last_error());
-    int rename_code = 0;
-    if (code == 0 && !RenameFile(temp, path, &rename_code)) failed(rename_code);
-    if (code != 0) RemoveFile(temp);
-  }
-  if (code != 0 && error) *error = code;
-  return code == 0;
-}
-
 }  // namespace zt::platform

@@ -3,11 +3,12 @@
 #include <cstring>
 
 #include "platform/file.h"
+#include "platform/output_file.h"
 
 namespace zt {
 
 bool SaveTimerFile(const std::string& path, TIMERSETTINGS* const* timers, int timer_count,
-                   int* error) {
+                   int* error, std::string* why) {
   if (timer_count > kMaxTimers) timer_count = kMaxTimers;
   if (timer_count < 0) timer_count = 0;
   uint8_t file[kTimerFileSize];
@@ -17,7 +18,8 @@ bool SaveTimerFile(const std::string& path, TIMERSETTINGS* const* timers, int ti
     EncodeTimerSettings(*timers[i], file + i * kTimerRecordSize);
   }
 
-  return platform::WriteFileAtomically(path, file, sizeof file, error);
+  return platform::WriteOutput(path, file, sizeof file, platform::OutputRule::kReplace,
+                               /*binary=*/true, error, why);
 }
 
 bool ParseTimerFile(const uint8_t* data, size_t size, std::vector<TIMERSETTINGS>* timers,

@@ -13,12 +13,13 @@ constexpr int kMaxTimers = MAX_TIMER_SLOTS - 1;  // the list holds at most 31 ti
 constexpr int kTimerFileSize = MAX_TIMER_SLOTS * kTimerRecordSize;
 
 // Writes the list: slot i gets timer i (whose timer_index is set to i in memory first),
-// the rest 128 zero bytes each. At most 31 timers are written. The file is written beside
+// the rest 128 zero bytes each. At most 31 timers are written. A file is written beside
 // the target and renamed into place only when complete, so a failed save never leaves a
-// short file behind; an existing file at `path` then stays as it was.
-// Returns false with the system's error code in *error when it could not be written.
+// short file behind and an existing file at `path` stays as it was; a device or pipe is
+// written through, "-" is standard output. Returns false with the system's error code in
+// *error (0 for a refusal of ours: a folder, a disk, a terminal) and the reason in *why.
 bool SaveTimerFile(const std::string& path, TIMERSETTINGS* const* timers, int timer_count,
-                   int* error);
+                   int* error, std::string* why = nullptr);
 
 // Reads a timer file back, for uploading it. Refuses (false, *why set) a file that is not
 // exactly 4096 bytes, a slot whose record_size is neither 0 nor 128, an empty slot that is

@@ -7,6 +7,7 @@
 
 #include "logfile/logfile.h"
 #include "platform/file.h"
+#include "platform/output_file.h"
 #include "platform/le_bytes.h"
 
 namespace zt::sim {
@@ -89,14 +90,15 @@ std::string WriteLoggedFile(const std::string& path, const RecordSettings& s,
     return "period, pings per series and sound speed must be positive";
   const uint32_t record_size = RecordSizeForRange(s.range_mm);
 
-  platform::File out;
-  if (!out.Create(path, platform::CreateMode::kAlways))
-    return path + ": " + platform::ErrorText(out.last_error());
+  // Written as every output of ours: never half-written, a device or pipe written through.
+  platform::OutputFile out;
+  if (!out.Open(path, platform::OutputRule::kReplace, /*binary=*/true))
+    return platform::OutputName(path) + ": " + out.why();
 
   uint8_t header[kFileHeaderSize];
   EncodeTimerSettings(HeaderFor(s), header);
   if (!out.WriteAll(header, sizeof header))
-    return path + ": " + platform::ErrorText(out.last_error());
+    return platform::OutputName(path) + ": " + out.why();
 
   Rng rng(s.seed);
   const double res = s.sound_speed * 0.5 * 10 / 1000000;  // metres per sample
@@ -182,7 +184,7 @@ std::string WriteLoggedFile(const std::string& path, const RecordSettings& s,
 
     if (++in_block == per_block || p + 1 == s.pings) {
       if (!out.WriteAll(block.data(), in_block * record_size))
-        return path + ": " + platform::ErrorText(out.last_error());
+        return platform::OutputName(path) + ": " + out.why();
       in_block = 0;
       if (progress) progress(p + 1, s.pings);
     }
@@ -192,9 +194,9 @@ std::string WriteLoggedFile(const std::string& path, const RecordSettings& s,
     std::vector<uint8_t> tail(s.trailing_bytes, 0);
     std::memcpy(tail.data(), "DATA", std::min<size_t>(4, tail.size()));
     if (!out.WriteAll(tail.data(), tail.size()))
-      return path + ": " + platform::ErrorText(out.last_error());
+      return platform::OutputName(path) + ": " + out.why();
   }
-  if (!out.Close()) return path + ": " + platform::ErrorText(out.last_error());
+  if (!out.Commit()) return platform::OutputName(path) + ": " + out.why();
   return {};
 }
 
