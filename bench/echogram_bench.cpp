@@ -8,17 +8,29 @@
 //     kept between draws. Prints "ours_ms literal_ms literal_kept_ms" (the fastest of
 //     REPEAT runs each).
 //   echogram_bench open FILE
-//     builds the ping index as opening the file does; prints "pings seconds".
+//     builds the ping index as the command line does; prints "pings seconds".
+//   echogram_bench first-view FILE MBPS [W H [WAIT]]
+//     the window's path through a reader slowed to MBPS megabytes a second (it sleeps for
+//     every read, rounded up to whole 4 KiB pages, as long as the medium would take; one read
+//     at a time): open the recording, draw the first view
+//     (W x H, default 1600 x 900, span 600 s), then the ping index on its own thread to the
+//     end (WAIT 0: the index is stopped after the first view, its figures are then 0).
+//     Prints "first_view_s first_view_bytes index_s index_bytes".
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "logfile/logfile.h"
 #include "platform/file.h"
 #include "viewer/echogram.h"
+#include "viewer/recording.h"
 
 namespace {
 
@@ -140,11 +152,80 @@ int Open(const char* path) {
   return 0;
 }
 
+// The slowed reader: every byte delivered costs the time the medium would take, and the
+// medium serves one read at a time, in the order asked (the index's thread and the
+// drawing share it).
+std::atomic<uint64_t> g_bytes_read{0};
+thread_local uint64_t t_bytes_read = 0;
+double g_seconds_per_byte = 0.0;
+std::mutex g_medium;
+std::condition_variable g_turn;
+uint64_t g_next_ticket = 0, g_serving = 0;
+void SlowRead(uint64_t delivered) {
+  // A medium reads whole pages: a 12-byte header costs 4 KiB.
+  const uint64_t bytes = (delivered + 4095) / 4096 * 4096;
+  g_bytes_read += bytes;
+  t_bytes_read += bytes;
+  std::unique_lock<std::mutex> lock(g_medium);
+  const uint64_t ticket = g_next_ticket++;
+  g_turn.wait(lock, [&] { return g_serving == ticket; });
+  lock.unlock();
+  std::this_thread::sleep_for(std::chrono::duration<double>(bytes * g_seconds_per_byte));
+  lock.lock();
+  ++g_serving;
+  g_turn.notify_all();
+}
+
+int FirstView(const char* path, int argc, char** argv) {
+  g_seconds_per_byte = 1.0 / (std::atof(argv[0]) * 1e6);
+  const int width = argc > 1 ? std::atoi(argv[1]) : 1600, height = argc > 2 ? std::atoi(argv[2]) : 900;
+  const bool wait_index = argc > 3 ? std::atoi(argv[3]) != 0 : true;
+  platform::SetReadObserver(SlowRead);
+  auto t0 = Clock::now();
+  viewer::Recording rec;
+  std::string why;
+  if (!rec.Open(path, &why)) {
+    std::fprintf(stderr, "%s: %s\n", path, why.c_str());
+    return 1;
+  }
+  viewer::ViewWindow view;
+  viewer::OpenView(&view, rec.first_time(), rec.last_time());
+  std::vector<viewer::PIXELMAP> map(static_cast<size_t>(width) * height);
+  std::vector<uint8_t> bgra(map.size() * 4);
+  viewer::PingCache cache;
+  const LoggedFileInfo& info = rec.info();
+  viewer::MapSpan(rec.Span(view.view_begin, view.view_end), info.samples, info.header.range_mm,
+                  view.view_begin, view.view_end, static_cast<float>(info.header.range_mm) / 1000,
+                  width, height, map.data());
+  viewer::RenderEchogram(rec.file(), info.record_size, map.data(), width, height,
+                         *viewer::PaletteFor(viewer::kRainbow, 1.0f), &cache, bgra.data());
+  auto t1 = Clock::now();
+  // What this thread read for the first view (the index reads on its own thread).
+  const uint64_t drawn_bytes = t_bytes_read;
+  // Then the index, as the window starts it once the first view is drawn.
+  std::atomic<bool> finished{false};
+  if (!rec.StartIndex([&](uint32_t, uint32_t, bool f) { finished = f; }, &why)) return 1;
+  if (!wait_index) {
+    rec.Close();
+    std::printf("%.3f %llu 0 0\n", Ms(t0, t1) / 1000.0, static_cast<unsigned long long>(drawn_bytes));
+    return 0;
+  }
+  while (!finished) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  auto t2 = Clock::now();
+  std::printf("%.3f %llu %.3f %llu\n", Ms(t0, t1) / 1000.0,
+              static_cast<unsigned long long>(drawn_bytes),
+              Ms(t0, t2) / 1000.0, static_cast<unsigned long long>(g_bytes_read.load()));
+  return rec.index().failed() ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 4 && std::string(argv[1]) == "first-view") return FirstView(argv[2], argc - 3, argv + 3);
   if (argc >= 3 && std::string(argv[1]) == "redraw") return Redraw(argv[2], argc - 3, argv + 3);
   if (argc == 3 && std::string(argv[1]) == "open") return Open(argv[2]);
-  std::fprintf(stderr, "usage: echogram_bench redraw FILE [W H SPAN REPEAT] | open FILE\n");
+  std::fprintf(stderr,
+               "usage: echogram_bench redraw FILE [W H SPAN REPEAT] | open FILE |\n"
+               "       first-view FILE MBPS [W H]\n");
   return 2;
 }

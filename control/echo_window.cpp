@@ -19,6 +19,7 @@
 #include "platform/file.h"
 #include "platform/trace.h"
 #include "viewer/echogram.h"
+#include "viewer/recording.h"
 
 namespace zt::control {
 namespace {
@@ -44,9 +45,12 @@ const Gdiplus::ARGB kFrame = 0xE8E8ECFF;
 const Gdiplus::ARGB kTrace = 0xFFFF0000;
 const Gdiplus::ARGB kThreshold = 0xFFFFFF00;
 
+// Posted to the echogram window by its indexing thread: wParam the generation of the file
+// it indexes, lParam MAKELPARAM(percent done, 1 when finished).
+constexpr UINT WMU_INDEX_PROGRESS = WM_APP + 1;
+
 struct ECHOSTATE {
   std::vector<PIXELMAP> pixel_map;
-  viewer::PingIndex index;
   viewer::ViewWindow view;
   int32_t palette = viewer::kRainbow;
   float gamma = 1.0f;
@@ -56,9 +60,12 @@ struct ECHOSTATE {
   int map_height = 0;
   int drag_anchor_x = 0;
   bool dragging = false;
-  // The open file, read through a handle of the window's own.
+  // The open file, read through a handle of the window's own; its index is built on a
+  // thread of its own while the window shows the first view.
   bool loaded = false;
-  platform::File file;
+  viewer::Recording rec;
+  uint32_t generation = 0;  // of the file opened last: older index messages are ignored
+  bool hovered = false;     // a ping was hovered since the file opened
   viewer::PingCache cache;
   std::vector<uint8_t> image;
 };
@@ -176,12 +183,12 @@ void DrawEchogram(HDC dc, ECHOSTATE* st, int left, int top, int right, int botto
   const int w = right - left;
   const int h = bottom - top;
   if (w <= 0 || h <= 0 || st->map_width != w || st->map_height != h) return;
-  const LoggedFileInfo& info = st->index.info;
-  viewer::MapPixels(st->index.pings.data(), static_cast<uint32_t>(st->index.pings.size()),
-                    info.samples, info.header.range_mm, st->view.view_begin, st->view.view_end,
-                    st->max_altitude_m, w, h, st->pixel_map.data());
+  const LoggedFileInfo& info = st->rec.info();
+  viewer::MapSpan(st->rec.Span(st->view.view_begin, st->view.view_end), info.samples,
+                  info.header.range_mm, st->view.view_begin, st->view.view_end,
+                  st->max_altitude_m, w, h, st->pixel_map.data());
   st->image.resize(static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
-  viewer::RenderEchogram(st->file, info.record_size, st->pixel_map.data(), w, h,
+  viewer::RenderEchogram(st->rec.file(), info.record_size, st->pixel_map.data(), w, h,
                          *viewer::PaletteFor(st->palette, st->gamma),
                          &st->cache, st->image.data());
   // The end-time label runs on past the echogram's right edge, above the profile strip: that
@@ -232,11 +239,12 @@ void DrawAmplitudeProfile(HDC dc, ECHOSTATE* st, int32_t threshold_pct, int left
   std::vector<std::pair<float, float>> trace;
   if (st->selected_column != 0 && st->map_height == h && !st->pixel_map.empty()) {
     const int column = st->selected_column - 1;
-    const uint32_t record_size = st->index.info.record_size;
+    const uint32_t record_size = st->rec.info().record_size;
     std::vector<uint8_t> record(record_size, 0);
     const PIXELMAP& top_entry = st->pixel_map[static_cast<size_t>(column)];
     if (top_entry.ping >= 0 && record_size > 0)
-      ReadPingSized(st->file, record.data(), record_size, static_cast<uint32_t>(top_entry.ping));
+      ReadPingSized(st->rec.file(), record.data(), record_size,
+                    static_cast<uint32_t>(top_entry.ping));
     trace = viewer::ProfilePoints(record.data(), record_size, st->pixel_map.data(), st->map_width,
                                   st->map_height, column, w);
   }
@@ -333,12 +341,51 @@ void OnSize(ECHOSTATE* st, int w, int h) {
 
 void CloseFile(ECHOSTATE* st) {
   st->loaded = false;
-  st->file.Close();
+  st->rec.Close();  // stops the indexing thread at once
+  ++st->generation;
   st->cache.Clear();
-  st->index = viewer::PingIndex();
   st->view.view_begin = st->view.view_end = 0;
   st->view.file_first_time = st->view.file_last_time = 0;
   st->selected_column = 0;
+  st->hovered = false;
+}
+
+// Status bar part 1 while the index is built: "Indexing NN %"; afterwards what it showed.
+void ShowIndexing(HWND hwnd, ECHOSTATE* st, int percent, bool finished) {
+  if (!finished)
+    SetStatus(hwnd, 1, "Indexing " + std::to_string(percent) + " %");
+  else
+    SetStatus(hwnd, 1, st->hovered ? viewer::DeviceIdText(st->rec.info().header.device_id) : "");
+}
+
+void StartIndex(HWND hwnd, ECHOSTATE* st) {
+  const uint32_t generation = st->generation;
+  // Posted, never sent: the thread never waits for the window, which may be stopping it.
+  auto notify = [hwnd, generation](uint32_t done, uint32_t total, bool finished) {
+    const int percent = total > 0 ? static_cast<int>(uint64_t{done} * 100 / total) : 100;
+    PostMessageW(hwnd, WMU_INDEX_PROGRESS, generation, MAKELPARAM(percent, finished ? 1 : 0));
+  };
+  std::string why;
+  if (!st->rec.StartIndex(notify, &why)) {
+    SetStatus(hwnd, 2, why);  // the views are still found by searching the file
+    return;
+  }
+  ShowIndexing(hwnd, st, 0, false);
+}
+
+void OnIndexProgress(HWND hwnd, ECHOSTATE* st, WPARAM generation, LPARAM lParam) {
+  if (generation != st->generation || !st->loaded) return;
+  const bool finished = HIWORD(lParam) != 0;
+  ShowIndexing(hwnd, st, LOWORD(lParam), finished);
+  if (!finished) return;
+  const viewer::BackgroundIndex& index = st->rec.index();
+  if (index.failed()) {
+    SetStatus(hwnd, 2, index.error());
+  } else if (!index.rising()) {
+    // The times fall somewhere: the view follows the whole index now, as it must.
+    InvalidateRect(hwnd, nullptr, TRUE);
+    UpdateWindow(hwnd);
+  }
 }
 
 void OnFileOpened(HWND hwnd, ECHOSTATE* st) {
@@ -347,9 +394,7 @@ void OnFileOpened(HWND hwnd, ECHOSTATE* st) {
   std::string why;
   if (app && app->data_loaded) {
     const std::string path = Utf8(app->data_file_path);
-    if (!st->file.OpenRead(path))
-      why = path + ": " + platform::ErrorText(st->file.last_error());
-    else if (!viewer::LoadPingIndex(st->file, &st->index, &why))
+    if (!st->rec.Open(path, &why))
       why = path + ": " + why;
     else
       st->loaded = true;
@@ -357,10 +402,9 @@ void OnFileOpened(HWND hwnd, ECHOSTATE* st) {
   platform::DebugTrace("sizeof(ECHOHEADER) = %i sizeof(ECHOFOOTER) = %i\n",
                        static_cast<int>(sizeof(ECHOHEADER)), static_cast<int>(sizeof(ECHOFOOTER)));
   if (st->loaded) {
-    const auto& pings = st->index.pings;
-    const int32_t first = pings.empty() ? 0 : static_cast<int32_t>(pings.front().time_utc);
-    const int32_t last = pings.empty() ? 0 : static_cast<int32_t>(pings.back().time_utc);
-    viewer::OpenView(&st->view, first, last);
+    // The first view needs the first and last ping only, and is drawn before the index
+    // starts to read, so that it has the medium to itself.
+    viewer::OpenView(&st->view, st->rec.first_time(), st->rec.last_time());
   } else {
     CloseFile(st);
     // The window says "No Data"; the status bar says why.
@@ -368,6 +412,7 @@ void OnFileOpened(HWND hwnd, ECHOSTATE* st) {
   }
   InvalidateRect(hwnd, nullptr, TRUE);
   UpdateWindow(hwnd);
+  if (st->loaded) StartIndex(hwnd, st);
 }
 
 void OnMouseMove(HWND hwnd, ECHOSTATE* st, int x, int y) {
@@ -390,13 +435,14 @@ void OnMouseMove(HWND hwnd, ECHOSTATE* st, int x, int y) {
   int64_t k = static_cast<int64_t>(y - kImageTop) * st->map_width + (x - kImageLeft);
   if (k >= cells || k < 0) k = 0;
   if (cells <= 0 || st->pixel_map.size() != static_cast<size_t>(cells)) return;
-  const uint32_t record_size = st->index.info.record_size;
+  const uint32_t record_size = st->rec.info().record_size;
   std::vector<uint8_t> record(record_size, 0);
   const int32_t ping = st->pixel_map[static_cast<size_t>(k)].ping;
   if (ping >= 0 && record_size > 0)
-    ReadPingSized(st->file, record.data(), record_size, static_cast<uint32_t>(ping));
+    ReadPingSized(st->rec.file(), record.data(), record_size, static_cast<uint32_t>(ping));
   SetStatus(hwnd, 2, viewer::HoverText(record.data(), record_size));
-  SetStatus(hwnd, 1, viewer::DeviceIdText(st->index.info.header.device_id));
+  SetStatus(hwnd, 1, viewer::DeviceIdText(st->rec.info().header.device_id));
+  st->hovered = true;
   DrawProfileNow(hwnd, st);
 }
 
@@ -452,6 +498,8 @@ LRESULT CALLBACK EchoWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     case WM_LBUTTONUP: st->dragging = false; return 0;
     case WM_MOUSEWHEEL: OnMouseWheel(hwnd, st, wParam, lParam); return 0;
     case WMU_FILE_OPENED: OnFileOpened(hwnd, st); return 0;
+    case WMU_INDEX_PROGRESS: OnIndexProgress(hwnd, st, wParam, lParam); return 0;
+    case WM_DESTROY: CloseFile(st); return 0;
     case WMU_FILE_CLOSED:
       CloseFile(st);
       InvalidateRect(hwnd, nullptr, TRUE);

@@ -1,9 +1,9 @@
 #include "logfile/logfile.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "logfile/record_reader.h"
 #include "platform/le_bytes.h"
 
 namespace zt {
@@ -130,15 +130,61 @@ bool BuildPingIndex(platform::File& file, PINGINDEX* entries, uint32_t count) {
   uint32_t rs = GetRecordSize(file);
   if (count == 0) return true;
   if (rs == 0) return false;
-  RecordReader reader(file, rs, 0, count);
-  const uint8_t* rec;
-  uint32_t i = 0;
-  while ((rec = reader.Next()) != nullptr) {
-    entries[i].ping_number = LoadI32(rec + kRecPingNumber);
-    entries[i].time_utc = LoadU32(rec + kRecTimeUtc);
-    ++i;
+  return ReadPingIndexRange(file, rs, 0, count, entries);
+}
+
+namespace {
+
+// Headers nearer together than this are read with the records between them, in large
+// blocks: each page holds a header anyway, and one read moves many. Farther apart, each
+// header is read alone, so a deep recording reads a page of each record, not the records.
+constexpr uint32_t kHeaderAloneRecordSize = 8192;
+constexpr size_t kIndexBlockBytes = 1 << 20;
+
+PINGINDEX EntryOf(const uint8_t* header_from_ping_number) {
+  return PINGINDEX{LoadI32(header_from_ping_number),
+                   LoadU32(header_from_ping_number + (kRecTimeUtc - kRecPingNumber))};
+}
+
+}  // namespace
+
+bool ReadPingIndexEntry(platform::File& file, uint32_t record_size, uint32_t i,
+                        PINGINDEX* entry) {
+  uint8_t bytes[kRecTimeUtc + 4 - kRecPingNumber];
+  if (file.ReadAt(PingOffset(record_size, i) + kRecPingNumber, bytes, sizeof bytes) !=
+      static_cast<int64_t>(sizeof bytes))
+    return false;
+  *entry = EntryOf(bytes);
+  return true;
+}
+
+bool ReadPingIndexRange(platform::File& file, uint32_t record_size, uint32_t first,
+                        uint32_t count, PINGINDEX* entries) {
+  if (record_size == 0) return count == 0;
+  if (record_size >= kHeaderAloneRecordSize) {
+    // Only whole records are pings, as when they are read whole.
+    const int64_t size = file.Size();
+    if (size < 0 || PingOffset(record_size, first) + uint64_t{count} * record_size >
+                        static_cast<uint64_t>(size))
+      return false;
+    for (uint32_t k = 0; k < count; ++k)
+      if (!ReadPingIndexEntry(file, record_size, first + k, &entries[k])) return false;
+    return true;
   }
-  return reader.ok() && i == count;
+  const uint32_t per_block =
+      std::min(count, std::max<uint32_t>(static_cast<uint32_t>(kIndexBlockBytes / record_size), 1));
+  std::vector<uint8_t> block(static_cast<size_t>(per_block) * record_size);
+  for (uint32_t k = 0; k < count;) {
+    const uint32_t n = std::min(per_block, count - k);
+    const size_t bytes = static_cast<size_t>(n) * record_size;
+    if (file.ReadAt(PingOffset(record_size, first + k), block.data(), bytes) !=
+        static_cast<int64_t>(bytes))
+      return false;
+    for (uint32_t j = 0; j < n; ++j)
+      entries[k + j] = EntryOf(block.data() + size_t{j} * record_size + kRecPingNumber);
+    k += n;
+  }
+  return true;
 }
 
 bool IsLoggedFile(platform::File& file) {

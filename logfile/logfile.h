@@ -118,9 +118,17 @@ bool CountWholePings(uint64_t file_size, uint32_t record_size, uint32_t* count,
 int64_t ReadPing(platform::File& file, uint8_t* buf, uint32_t i);
 // Same with a known record size (no header read), for loops over many pings.
 int64_t ReadPingSized(platform::File& file, uint8_t* buf, uint32_t record_size, uint32_t i);
-// Fills `count` entries with each ping's ping_number and time_utc. Reads the file in large
-// sequential blocks. Returns false if a read failed or the file ended early.
+// Fills `count` entries with each ping's ping_number and time_utc, reading the record headers
+// only (see ReadPingIndexRange). Returns false if a read failed or the file ended early.
 bool BuildPingIndex(platform::File& file, PINGINDEX* entries, uint32_t count);
+// The entries of pings first ... first + count - 1, for a known record size. Records smaller
+// than two pages are read whole in 1 MiB blocks (every page holds a header); larger ones by
+// their headers alone, so a 100 m recording reads a seventh of its pages. False if a read
+// failed or the file ended early.
+bool ReadPingIndexRange(platform::File& file, uint32_t record_size, uint32_t first,
+                        uint32_t count, PINGINDEX* entries);
+// The entry of ping i alone (one small read).
+bool ReadPingIndexEntry(platform::File& file, uint32_t record_size, uint32_t i, PINGINDEX* entry);
 // True only if 128 header bytes were read, record_size is 128 and bytes 128-131 are "DATA".
 bool IsLoggedFile(platform::File& file);
 

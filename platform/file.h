@@ -77,6 +77,13 @@ bool RenameFileNoReplace(const std::string& from, const std::string& to, int* er
 // when complete, so that `target` is never seen half-written.
 std::string TempPathBeside(const std::string& target);
 
+// Called after every read of every File with the bytes it delivered, from the reading
+// thread; null (the default) for none. Benchmarks set one to count what a code path reads
+// and to imitate a slow medium (an SD card in a USB reader) by sleeping in it.
+using ReadObserver = void (*)(uint64_t bytes);
+void SetReadObserver(ReadObserver observer);
+void ObserveRead(int64_t bytes);
+
 // Last error code of the calling thread (errno / GetLastError).
 int LastErrorCode();
 // The system's code for "the file exists" (EEXIST / ERROR_FILE_EXISTS).

@@ -137,6 +137,7 @@ int64_t File::Read(void* buf, size_t n) {
     if (got == 0) break;
     done += static_cast<size_t>(got);
   }
+  ObserveRead(static_cast<int64_t>(done));
   return static_cast<int64_t>(done);
 }
 

@@ -5,6 +5,18 @@
 
 namespace zt::platform {
 
+namespace {
+std::atomic<ReadObserver> g_read_observer{nullptr};
+}  // namespace
+
+void SetReadObserver(ReadObserver observer) { g_read_observer.store(observer); }
+
+void ObserveRead(int64_t bytes) {
+  if (bytes <= 0) return;
+  if (ReadObserver observer = g_read_observer.load(std::memory_order_relaxed))
+    observer(static_cast<uint64_t>(bytes));
+}
+
 // One for both systems: only Seek and Read differ between POSIX and Win32.
 int64_t File::ReadAt(uint64_t offset, void* buf, size_t n) {
   if (!Seek(offset)) return -1;

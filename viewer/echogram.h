@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -93,12 +94,24 @@ struct PingSpan {
 PingSpan FindPingSpan(const PINGINDEX* pings, uint32_t count, int32_t view_begin,
                       int32_t view_end);
 
+// The same span found by searching the pings' times, for files whose times never fall from
+// one ping to the next (equal times allowed): there it equals FindPingSpan, at a few dozen
+// looks at the times instead of a look at every one. `time_at` gives ping i's time_utc and
+// false when it cannot be read; the search then finds nothing ({count, count}). The search
+// starts near `hint` (the first ping of the view before), so a moved view costs little.
+using PingTimeAt = std::function<bool(uint32_t i, uint32_t* time_utc)>;
+PingSpan SearchPingSpan(const PingTimeAt& time_at, uint32_t count, int32_t view_begin,
+                        int32_t view_end, uint32_t hint = 0);
+
 // Fills W x H entries (row-major) for the view: column c shows ping first + trunc(c * N / W),
 // row r sample trunc((r / H) * S * max_altitude_m / (range_mm / 1000)), 0 from S on.
 // `samples` (S) and `range_mm` come from the file header; S 0 gives an all-zero map.
 void MapPixels(const PINGINDEX* pings, uint32_t count, int32_t samples, int32_t range_mm,
                int32_t view_begin, int32_t view_end, float max_altitude_m, int width,
                int height, PIXELMAP* map);
+// The same for a span already found (N = last - first).
+void MapSpan(PingSpan span, int32_t samples, int32_t range_mm, int32_t view_begin,
+             int32_t view_end, float max_altitude_m, int width, int height, PIXELMAP* map);
 
 // ---- palette ---------------------------------------------------------------------------
 

@@ -211,6 +211,38 @@ void DrawImage(platform::File& file, uint32_t record_size, const PIXELMAP* map, 
   }
 }
 
+// Without a cache, for a map whose rows each name one sample (as MapPixels makes them): each
+// column's ping is read into one buffer and its amplitudes at the rows' samples taken at
+// once, so a picture of W columns holds one record, not W. False for any other map.
+bool DrawStreaming(platform::File& file, uint32_t record_size, const PIXELMAP* map, size_t w,
+                   size_t h, const PixelColours& colours, uint8_t* bgra) {
+  std::vector<int32_t> rows(h);
+  for (size_t r = 0; r < h; ++r) {
+    const PIXELMAP* row = map + r * w;
+    rows[r] = row[0].sample;
+    for (size_t c = 1; c < w; ++c)
+      if (row[c].sample != rows[r]) return false;
+  }
+  std::vector<uint16_t> amplitudes(w * h, 0);
+  std::vector<uint8_t> record(record_size, 0);
+  int64_t held = -1;  // the ping in `record`
+  for (size_t c = 0; c < w; ++c) {
+    const int32_t ping = map[c].ping;
+    if (ping < 0 || record_size == 0) continue;
+    if (ping != held) {
+      const int64_t got = ReadPingSized(file, record.data(), record_size, static_cast<uint32_t>(ping));
+      // A ping the file does not wholly hold counts as unread, as in the cache.
+      if (got != static_cast<int64_t>(record_size)) std::fill(record.begin(), record.end(), 0);
+      held = ping;
+    }
+    for (size_t r = 0; r < h; ++r)
+      amplitudes[r * w + c] =
+          rows[r] == 0 ? 0 : static_cast<uint16_t>(SampleAt(record.data(), record_size, rows[r]) & 1023u);
+  }
+  for (size_t k = 0; k < w * h; ++k) std::memcpy(bgra + 4 * k, colours.bgra[amplitudes[k]], 4);
+  return true;
+}
+
 }  // namespace
 
 bool RenderEchogram(platform::File& file, uint32_t record_size, const PIXELMAP* map, int width,
@@ -225,14 +257,16 @@ bool RenderEchogram(platform::File& file, uint32_t record_size, const PIXELMAP* 
     return true;
   }
   PingCache own;
-  if (cache == nullptr) cache = &own;
   try {
+    if (cache == nullptr && DrawStreaming(file, record_size, map, w, h, colours, bgra))
+      return true;
+    if (cache == nullptr) cache = &own;
     DrawImage(file, record_size, map, w, h, colours, cache, bgra);
     return true;
   } catch (const std::bad_alloc&) {
     // What was held may be half rearranged: let it go, and show nothing rather than a
     // part of the picture.
-    cache->Clear();
+    if (cache != nullptr) cache->Clear();
     std::memset(bgra, 0, w * h * 4);
     platform::DebugTrace("RenderEchogram: no memory for %d columns of pings\n", width);
     return false;

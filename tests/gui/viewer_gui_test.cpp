@@ -22,6 +22,7 @@
 
 #include "logfile/logfile.h"
 #include "platform/file.h"
+#include "platform/output_file.h"
 #include "tests/gui/control_fixture.h"
 #include "tests/gui/gui_driver.h"
 #include "viewer/echogram.h"
@@ -114,14 +115,14 @@ class Echogram : public EchoWindow {
   // "" when the image area on the screen shows `zt615 echogram` of the view, else how it
   // differs. The grid rows, the frame and the labels drawn over the image are left out: the
   // rows near y = trunc(2k H / 20), the edges, and the columns of the depth labels.
-  std::string ImageDiffers(const View& v) {
+  std::string ImageDiffers(const View& v, const std::wstring& recording = DataFile(kRecording)) {
     const std::wstring png = OutFile("VIEW" + std::to_string(++images_) + ".png");
     wchar_t args[256];
     std::swprintf(args, 256,
                   L" --width %d --height %d --begin %d --end %d --max-altitude %g --palette %hs "
                   L"--gamma 1",
                   w_, h_, v.begin, v.end, v.altitude_m, v.palette);
-    if (!Zt615(L"echogram " + Quoted(DataFile(kRecording)) + L" " + Quoted(png) + args))
+    if (!Zt615(L"echogram " + Quoted(recording) + L" " + Quoted(png) + args))
       return "zt615 echogram failed";
     const std::string bytes = ReadAll(png);
     int w = 0, h = 0, n = 0;
@@ -212,6 +213,32 @@ TEST_F(EchoWindow, WithoutAFileShowsNoDataInWhiteFromTheCentreOnBlack) {
 TEST_F(Echogram, OpensOnTheFirstTenMinutesAsZt615EchogramDrawsThem) {
   ExpectNoBox();
   EXPECT_EQ(ImageDiffers(At(0, 600, 100)), "");
+}
+
+// A recording whose clock jumped back: its thirty-first series carries the first one's times.
+// The first view is found by searching the times; once the index is complete the window
+// must show what the index gives, as `zt615 echogram` (which reads every time) does.
+class UnorderedEchogram : public Echogram {
+ protected:
+  std::wstring Args() override { return Quoted(OutFile("UNORDERED.BIN")); }
+  void SetUp() override {
+    std::string bytes = ReadAll(DataFile(kRecording));
+    const uint32_t rs = RecordSizeForRange(HeaderRangeMm(reinterpret_cast<const uint8_t*>(bytes.data())));
+    ASSERT_GT(rs, 0u);
+    for (size_t k = 0; k < 10; ++k)
+      std::memcpy(&bytes[kFileHeaderSize + (300 + k) * rs + kRecTimeUtc],
+                  &bytes[kFileHeaderSize + k * rs + kRecTimeUtc], 4);
+    ASSERT_TRUE(platform::WriteOutput(Narrow(OutFile("UNORDERED.BIN")), bytes.data(), bytes.size(),
+                                      platform::OutputRule::kReplace, false));
+    Echogram::SetUp();
+  }
+};
+
+TEST_F(UnorderedEchogram, ShowsWhatTheWholeIndexGivesOnceItIsBuilt) {
+  ExpectNoBox();
+  EXPECT_EQ(ImageDiffers(At(0, 600, 100), OutFile("UNORDERED.BIN")), "");
+  EXPECT_TRUE(WaitUntil([&] { return Status(1).find("Indexing") == std::string::npos; }, 10000))
+      << Status(1);
 }
 
 TEST_F(Echogram, DragAndWheelMoveTheViewAndZoomTheDepthScale) {

@@ -2,7 +2,9 @@
 // core's image of the same view), refusals with their exit codes, and nothing left behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -188,6 +190,58 @@ TEST(EchogramCommand, RefusesWithTheExitCodeAndLeavesNothing) {
     else
       EXPECT_NE(r.err.find("usage: zt615 echogram"), std::string::npos) << r.err;
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"ODD.BIN", "R.BIN", "SHORT.BIN"}));
+  }
+}
+
+// Many recordings at once: one PNG each, byte for byte what single runs write, a name two
+// inputs share made unique, a refused file reported while the others are still drawn.
+TEST(EchogramCommand, ManyFilesGiveWhatSingleRunsGive) {
+  TempDir dir;
+  std::filesystem::create_directory(std::filesystem::u8path(dir.Path("A")));
+  std::filesystem::create_directory(std::filesystem::u8path(dir.Path("B")));
+  const std::vector<std::string> inputs = {WriteRecording(dir, "A/R.BIN"),
+                                           WriteRecording(dir, "B/r.BIN"), dir.Path("BAD.BIN"),
+                                           WriteRecording(dir, "S.BIN")};
+  test::WriteAll(dir.Path("BAD.BIN"), std::string(100, '\0'));
+  const std::vector<std::string> size = {"--width", "64", "--height", "40", "--begin",
+                                         std::to_string(kT0 + 5)};
+  std::vector<std::string> args = {"echogram"};
+  args.insert(args.end(), inputs.begin(), inputs.end());
+  args.insert(args.end(), {"--out-dir", dir.Path("PICS"), "--jobs", "3"});
+  args.insert(args.end(), size.begin(), size.end());
+  const Ran r = Zt615(args);
+  EXPECT_EQ(r.status, 1) << "a refused file among good ones";
+  ExpectOneLineNaming(r.err, "BAD.BIN");
+  EXPECT_EQ(r.out, "3 of 4 echograms written to " + dir.Path("PICS") + "\n");
+  const struct {
+    const char* input;
+    const char* png;
+  } made[] = {{"A/R.BIN", "R.png"}, {"B/r.BIN", "r-2.png"}, {"S.BIN", "S.png"}};
+  std::vector<std::string> names;
+  for (const auto& m : made) {
+    SCOPED_TRACE(m.png);
+    names.push_back(m.png);
+    std::vector<std::string> single = {"echogram", dir.Path(m.input), dir.Path("single.png")};
+    single.insert(single.end(), size.begin(), size.end());
+    ASSERT_EQ(Zt615(single).status, 0);
+    EXPECT_TRUE(test::ReadAll(dir.Path("single.png")) ==
+                test::ReadAll(dir.Path("PICS/" + std::string(m.png))))
+        << "differs from a single run";
+  }
+  std::sort(names.begin(), names.end());
+  std::vector<std::string> got;
+  for (const auto& e : std::filesystem::directory_iterator(std::filesystem::u8path(dir.Path("PICS"))))
+    got.push_back(e.path().filename().u8string());
+  std::sort(got.begin(), got.end());
+  EXPECT_EQ(got, names);
+
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"echogram", inputs[0], inputs[1], dir.Path("X.png")},
+        std::vector<std::string>{"echogram", inputs[0], dir.Path("X.png"), "--jobs", "2"},
+        std::vector<std::string>{"echogram", inputs[0], "--out-dir", dir.Path("P"), "--jobs", "0"}}) {
+    const Ran u = Zt615(bad);
+    EXPECT_EQ(u.status, 2) << u.err;
+    EXPECT_NE(u.err.find("usage: zt615 echogram"), std::string::npos) << u.err;
   }
 }
 

@@ -1,0 +1,240 @@
+#include "cli/png.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+
+namespace zt::cli {
+
+namespace {
+
+// ---- the fixed codes of deflate (RFC 1951, 3.2.6), written least significant bit first --
+
+uint32_t Reversed(uint32_t code, int bits) {
+  uint32_t r = 0;
+  for (int k = 0; k < bits; ++k) r |= ((code >> k) & 1u) << (bits - 1 - k);
+  return r;
+}
+
+struct Code {
+  uint32_t bits;  // code and extra bits, ready to write
+  uint8_t count;  // how many
+};
+
+struct FixedCodes {
+  Code literal[256];
+  Code length[259];    // 3 ... 258: length symbol and its extra bits
+  Code distance[32769];  // 1 ... 32768: distance symbol and its extra bits
+  Code end_of_block;
+
+  static Code Symbol(int s) {
+    if (s < 144) return {Reversed(0x30 + s, 8), 8};
+    if (s < 256) return {Reversed(0x190 + s - 144, 9), 9};
+    if (s < 280) return {Reversed(s - 256, 7), 7};
+    return {Reversed(0xC0 + s - 280, 8), 8};
+  }
+
+  FixedCodes() {
+    static const int kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                        31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+    static const int kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                         2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+    static const int kDistanceBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
+                                          33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
+                                          1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+    for (int v = 0; v < 256; ++v) literal[v] = Symbol(v);
+    end_of_block = Symbol(256);
+    for (int s = 0; s < 29; ++s) {
+      const int top = s == 28 ? 258 : kLengthBase[s + 1] - 1;
+      const int extra = kLengthExtra[s];
+      for (int len = kLengthBase[s]; len <= top; ++len) {
+        const Code c = Symbol(257 + s);
+        length[len] = {c.bits | static_cast<uint32_t>(len - kLengthBase[s]) << c.count,
+                       static_cast<uint8_t>(c.count + extra)};
+      }
+    }
+    for (int s = 0; s < 30; ++s) {
+      const int extra = s < 4 ? 0 : s / 2 - 1;
+      const int top = s == 29 ? 32768 : kDistanceBase[s + 1] - 1;
+      for (int d = kDistanceBase[s]; d <= top; ++d)
+        distance[d] = {Reversed(static_cast<uint32_t>(s), 5) |
+                           static_cast<uint32_t>(d - kDistanceBase[s]) << 5,
+                       static_cast<uint8_t>(5 + extra)};
+    }
+  }
+};
+
+const FixedCodes& Codes() {
+  static const FixedCodes* codes = new FixedCodes();
+  return *codes;
+}
+
+class BitWriter {
+ public:
+  explicit BitWriter(std::vector<uint8_t>* out) : out_(out) {}
+  // Up to 32 bits at a time.
+  void Put(uint32_t bits, int count) {
+    buffer_ |= static_cast<uint64_t>(bits) << filled_;
+    filled_ += count;
+    if (filled_ >= 32) {
+      const uint8_t b[4] = {static_cast<uint8_t>(buffer_), static_cast<uint8_t>(buffer_ >> 8),
+                            static_cast<uint8_t>(buffer_ >> 16), static_cast<uint8_t>(buffer_ >> 24)};
+      out_->insert(out_->end(), b, b + 4);
+      buffer_ >>= 32;
+      filled_ -= 32;
+    }
+  }
+  void Put(const Code& c) { Put(c.bits, c.count); }
+  void Flush() {
+    while (filled_ > 0) {
+      out_->push_back(static_cast<uint8_t>(buffer_));
+      buffer_ >>= 8;
+      filled_ = std::max(filled_ - 8, 0);
+    }
+  }
+
+ private:
+  std::vector<uint8_t>* out_;
+  uint64_t buffer_ = 0;
+  int filled_ = 0;
+};
+
+uint32_t Adler32(const uint8_t* data, size_t n) {
+  uint32_t a = 1, b = 0;
+  while (n > 0) {
+    const size_t chunk = std::min<size_t>(n, 5552);  // the sums cannot overflow before
+    for (size_t k = 0; k < chunk; ++k) {
+      a += data[k];
+      b += a;
+    }
+    a %= 65521;
+    b %= 65521;
+    data += chunk;
+    n -= chunk;
+  }
+  return b << 16 | a;
+}
+
+inline uint32_t Load32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
+}  // namespace
+
+std::vector<uint8_t> DeflateFast(const uint8_t* data, size_t n) {
+  const FixedCodes& codes = Codes();
+  std::vector<uint8_t> out;
+  out.reserve(n + n / 8 + 64);
+  out.push_back(0x78);  // deflate, 32 KiB window
+  out.push_back(0x01);  // the fastest level; 0x7801 is a multiple of 31
+  BitWriter w(&out);
+  w.Put(1, 1);  // the final block
+  w.Put(1, 2);  // fixed codes
+  constexpr int kHashBits = 15;
+  std::vector<uint32_t> head(size_t{1} << kHashBits, 0);  // position + 1 of the last 4 bytes
+  size_t i = 0;
+  while (i + 4 <= n) {
+    const uint32_t v = Load32(data + i);
+    const uint32_t h = (v * 2654435761u) >> (32 - kHashBits);
+    const size_t candidate = head[h];
+    head[h] = static_cast<uint32_t>(i + 1);
+    if (candidate != 0 && i + 1 - candidate <= 32768 && Load32(data + candidate - 1) == v) {
+      const uint8_t* from = data + candidate - 1;
+      const size_t most = std::min<size_t>(258, n - i);
+      size_t len = 4;
+      while (len < most && from[len] == data[i + len]) ++len;
+      w.Put(codes.length[len]);
+      w.Put(codes.distance[i + 1 - candidate]);
+      i += len;
+    } else {
+      w.Put(codes.literal[data[i]]);
+      ++i;
+    }
+  }
+  for (; i < n; ++i) w.Put(codes.literal[data[i]]);
+  w.Put(codes.end_of_block);
+  w.Flush();
+  const uint32_t adler = Adler32(data, n);
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(adler >> shift));
+  return out;
+}
+
+uint32_t Crc32(const uint8_t* data, size_t n) {
+  // Eight table look-ups a step instead of one a byte.
+  static const auto* tables = [] {
+    auto* t = new uint32_t[8][256];
+    for (uint32_t i = 0; i < 256; ++i) {
+      uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[0][i] = c;
+    }
+    for (uint32_t i = 0; i < 256; ++i)
+      for (int k = 1; k < 8; ++k) t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
+    return t;
+  }();
+  uint32_t crc = ~0u;
+  for (; n >= 8; n -= 8, data += 8) {
+    const uint32_t lo = crc ^ (uint32_t{data[0]} | uint32_t{data[1]} << 8 |
+                               uint32_t{data[2]} << 16 | uint32_t{data[3]} << 24);
+    crc = tables[7][lo & 0xFF] ^ tables[6][(lo >> 8) & 0xFF] ^ tables[5][(lo >> 16) & 0xFF] ^
+          tables[4][lo >> 24] ^ tables[3][data[4]] ^ tables[2][data[5]] ^ tables[1][data[6]] ^
+          tables[0][data[7]];
+  }
+  for (; n > 0; --n, ++data) crc = tables[0][(crc ^ *data) & 0xFF] ^ (crc >> 8);
+  return ~crc;
+}
+
+}  // namespace zt::cli
+
+// stb frames the PNG (chunks, filters, checksums); the compression is ours.
+static unsigned char* ZtZlibCompress(unsigned char* data, int data_len, int* out_len, int) {
+  try {
+    const std::vector<uint8_t> z = zt::cli::DeflateFast(data, static_cast<size_t>(data_len));
+    auto* copy = static_cast<unsigned char*>(std::malloc(z.size()));
+    if (!copy) return nullptr;
+    std::memcpy(copy, z.data(), z.size());
+    *out_len = static_cast<int>(z.size());
+    return copy;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STBI_WRITE_NO_STDIO
+#define STBIW_ZLIB_COMPRESS ZtZlibCompress
+#define STBIW_CRC32(buffer, len) zt::cli::Crc32(buffer, static_cast<size_t>(len))
+#include "stb_image_write.h"
+
+namespace zt::cli {
+
+namespace {
+void AppendBytes(void* context, void* data, int size) {
+  auto* out = static_cast<std::vector<uint8_t>*>(context);
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  out->insert(out->end(), bytes, bytes + size);
+}
+}  // namespace
+
+bool EncodePng(const uint8_t* bgra, int width, int height, std::vector<uint8_t>* png) {
+  // Each row from the one above: an echogram's rows change little from depth to depth, and
+  // one filter for every row costs one pass instead of five.
+  static std::once_flag once;
+  std::call_once(once, [] { stbi_write_force_png_filter = 2; });
+  const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+  std::vector<uint8_t> rgb(pixels * 3);
+  for (size_t k = 0; k < pixels; ++k) {
+    rgb[3 * k] = bgra[4 * k + 2];
+    rgb[3 * k + 1] = bgra[4 * k + 1];
+    rgb[3 * k + 2] = bgra[4 * k];
+  }
+  png->clear();
+  return stbi_write_png_to_func(AppendBytes, png, width, height, 3, rgb.data(), width * 3) != 0;
+}
+
+}  // namespace zt::cli

@@ -1,0 +1,23 @@
+// The echogram as a PNG file: 8-bit RGB, compressed for speed (one pass, greedy matches,
+// the fixed codes of deflate), so that the picture of a 4 GB recording takes less time to
+// write than the recording takes to read once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace zt::cli {
+
+// A zlib stream (RFC 1950) of `n` bytes: greedy LZ77 matches of 4 to 258 bytes within
+// 32 KiB, in one block of fixed Huffman codes, then the Adler-32 of the data.
+std::vector<uint8_t> DeflateFast(const uint8_t* data, size_t n);
+
+// The CRC-32 of PNG chunks and zip files.
+uint32_t Crc32(const uint8_t* data, size_t n);
+
+// The PNG of a W x H image given as top-down rows of 4 bytes a pixel (blue, green, red,
+// unused), as the echogram renders it. False when memory runs short.
+bool EncodePng(const uint8_t* bgra, int width, int height, std::vector<uint8_t>* png);
+
+}  // namespace zt::cli
