@@ -161,16 +161,21 @@ double g_seconds_per_byte = 0.0;
 std::mutex g_medium;
 std::condition_variable g_turn;
 uint64_t g_next_ticket = 0, g_serving = 0;
+thread_local double t_owed_s = 0.0;  // read time not yet slept, below a sleep's precision
 void SlowRead(uint64_t delivered) {
   // A medium reads whole pages: a 12-byte header costs 4 KiB.
   const uint64_t bytes = (delivered + 4095) / 4096 * 4096;
   g_bytes_read += bytes;
   t_bytes_read += bytes;
+  t_owed_s += bytes * g_seconds_per_byte;
+  if (t_owed_s < 0.002) return;  // many small reads are slept for together
   std::unique_lock<std::mutex> lock(g_medium);
   const uint64_t ticket = g_next_ticket++;
   g_turn.wait(lock, [&] { return g_serving == ticket; });
   lock.unlock();
-  std::this_thread::sleep_for(std::chrono::duration<double>(bytes * g_seconds_per_byte));
+  const auto start = Clock::now();
+  std::this_thread::sleep_for(std::chrono::duration<double>(t_owed_s));
+  t_owed_s -= std::chrono::duration<double>(Clock::now() - start).count();
   lock.lock();
   ++g_serving;
   g_turn.notify_all();

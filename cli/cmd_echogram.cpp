@@ -126,13 +126,16 @@ std::string DrawEchogram(const std::string& in_path, const std::string& out_path
   const size_t pixels = static_cast<size_t>(o.width) * static_cast<size_t>(o.height);
   std::vector<uint8_t> png;
   try {
-    std::vector<viewer::PIXELMAP> map(pixels);
-    viewer::MapPixels(index.pings.data(), info.ping_count, info.samples, info.header.range_mm,
-                      o.begin, o.end, o.max_altitude, o.width, o.height, map.data());
+    // The pixel map's axes only: a column's ping and a row's sample say it all.
+    viewer::ViewAxes axes;
+    const viewer::PingSpan span =
+        viewer::FindPingSpan(index.pings.data(), info.ping_count, o.begin, o.end);
     index.pings = {};
     std::vector<uint8_t> bgra(pixels * 4);
-    if (!viewer::RenderEchogram(in, info.record_size, map.data(), o.width, o.height,
-                                *viewer::PaletteFor(o.palette, o.gamma), nullptr, bgra.data()) ||
+    if (!viewer::AxesOfSpan(span, info.samples, info.header.range_mm, o.max_altitude, o.width,
+                            o.height, &axes) ||
+        !viewer::RenderEchogramAxes(in, info.record_size, axes,
+                                    *viewer::PaletteFor(o.palette, o.gamma), bgra.data()) ||
         !EncodePng(bgra.data(), o.width, o.height, &png))
       throw std::bad_alloc();
   } catch (const std::bad_alloc&) {

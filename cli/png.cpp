@@ -5,6 +5,8 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 
 namespace zt::cli {
 
@@ -125,14 +127,32 @@ inline uint32_t Load32(const uint8_t* p) {
 
 }  // namespace
 
-std::vector<uint8_t> DeflateFast(const uint8_t* data, size_t n) {
+namespace {
+
+// How many bytes from `a` and `b` on are equal, up to `most`.
+size_t MatchLength(const uint8_t* a, const uint8_t* b, size_t most) {
+  size_t len = 0;
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  while (len + 8 <= most) {
+    uint64_t x, y;
+    std::memcpy(&x, a + len, 8);
+    std::memcpy(&y, b + len, 8);
+    if (x != y) return len + static_cast<size_t>(__builtin_ctzll(x ^ y)) / 8;
+    len += 8;
+  }
+#endif
+  while (len < most && a[len] == b[len]) ++len;
+  return len;
+}
+
+// Deflate blocks of fixed codes for data[0, n): matches only within this part. `last`: the
+// final block; otherwise the part ends with an empty stored block, on a byte boundary, so
+// that the next part's blocks can follow it.
+void CompressPart(const uint8_t* data, size_t n, bool last, std::vector<uint8_t>* out) {
   const FixedCodes& codes = Codes();
-  std::vector<uint8_t> out;
-  out.reserve(n + n / 8 + 64);
-  out.push_back(0x78);  // deflate, 32 KiB window
-  out.push_back(0x01);  // the fastest level; 0x7801 is a multiple of 31
-  BitWriter w(&out);
-  w.Put(1, 1);  // the final block
+  out->reserve(n + n / 8 + 64);
+  BitWriter w(out);
+  w.Put(last ? 1 : 0, 1);
   w.Put(1, 2);  // fixed codes
   constexpr int kHashBits = 15;
   std::vector<uint32_t> head(size_t{1} << kHashBits, 0);  // position + 1 of the last 4 bytes
@@ -143,10 +163,8 @@ std::vector<uint8_t> DeflateFast(const uint8_t* data, size_t n) {
     const size_t candidate = head[h];
     head[h] = static_cast<uint32_t>(i + 1);
     if (candidate != 0 && i + 1 - candidate <= 32768 && Load32(data + candidate - 1) == v) {
-      const uint8_t* from = data + candidate - 1;
-      const size_t most = std::min<size_t>(258, n - i);
-      size_t len = 4;
-      while (len < most && from[len] == data[i + len]) ++len;
+      const size_t len = 4 + MatchLength(data + candidate + 3, data + i + 4,
+                                         std::min<size_t>(258, n - i) - 4);
       w.Put(codes.length[len]);
       w.Put(codes.distance[i + 1 - candidate]);
       i += len;
@@ -157,8 +175,71 @@ std::vector<uint8_t> DeflateFast(const uint8_t* data, size_t n) {
   }
   for (; i < n; ++i) w.Put(codes.literal[data[i]]);
   w.Put(codes.end_of_block);
+  if (!last) {
+    w.Put(0, 3);  // a stored block, not the final one
+    w.Flush();
+    out->insert(out->end(), {0x00, 0x00, 0xFF, 0xFF});  // of 0 bytes
+  }
   w.Flush();
-  const uint32_t adler = Adler32(data, n);
+}
+
+// The Adler-32 of two pieces one after the other, from theirs and the second's length.
+uint32_t CombineAdler32(uint32_t first, uint32_t second, size_t second_length) {
+  constexpr uint32_t kBase = 65521;
+  const uint32_t rem = static_cast<uint32_t>(second_length % kBase);
+  uint32_t sum1 = first & 0xFFFF;
+  uint32_t sum2 = static_cast<uint32_t>((uint64_t{rem} * sum1) % kBase);
+  sum1 += (second & 0xFFFF) + kBase - 1;
+  sum2 += (first >> 16) + (second >> 16) + kBase - rem;
+  if (sum1 >= kBase) sum1 -= kBase;
+  if (sum1 >= kBase) sum1 -= kBase;
+  if (sum2 >= 2 * kBase) sum2 -= 2 * kBase;
+  if (sum2 >= kBase) sum2 -= kBase;
+  return sum1 | sum2 << 16;
+}
+
+}  // namespace
+
+std::vector<uint8_t> DeflateFast(const uint8_t* data, size_t n) {
+  std::vector<uint8_t> out = {0x78, 0x01};  // deflate, 32 KiB window, the fastest level
+  // A large picture is compressed in two halves at once, each with its checksum.
+  constexpr size_t kSplitAbove = 256 << 10;
+  if (n <= kSplitAbove) {
+    CompressPart(data, n, true, &out);
+    const uint32_t adler = Adler32(data, n);
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(adler >> shift));
+    return out;
+  }
+  const size_t half = n / 2;
+  std::vector<uint8_t> second;
+  uint32_t second_adler = 0;
+  bool second_failed = false;
+  auto compress_second = [&] {
+    try {
+      CompressPart(data + half, n - half, true, &second);
+      second_adler = Adler32(data + half, n - half);
+    } catch (const std::bad_alloc&) {
+      second_failed = true;
+    }
+  };
+  std::thread helper;
+  try {
+    helper = std::thread(compress_second);
+  } catch (const std::system_error&) {
+    compress_second();  // no thread: one after the other
+  }
+  struct Joiner {
+    std::thread& t;
+    ~Joiner() {
+      if (t.joinable()) t.join();
+    }
+  } joiner{helper};
+  CompressPart(data, half, false, &out);
+  const uint32_t first_adler = Adler32(data, half);
+  if (helper.joinable()) helper.join();
+  if (second_failed) throw std::bad_alloc();
+  out.insert(out.end(), second.begin(), second.end());
+  const uint32_t adler = CombineAdler32(first_adler, second_adler, n - half);
   for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(adler >> shift));
   return out;
 }

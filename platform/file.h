@@ -48,7 +48,7 @@ class File {
   // Reads up to n bytes from the current position, looping over short reads until n bytes
   // or end of file. Returns the bytes read, or -1 on error.
   int64_t Read(void* buf, size_t n);
-  // Same, at an offset (moves the file position).
+  // Same, at an offset, without using the file position: threads may read one file at once.
   int64_t ReadAt(uint64_t offset, void* buf, size_t n);
   // Writes all n bytes at the current position; false on any failure.
   bool WriteAll(const void* buf, size_t n);

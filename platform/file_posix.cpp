@@ -141,6 +141,23 @@ int64_t File::Read(void* buf, size_t n) {
   return static_cast<int64_t>(done);
 }
 
+int64_t File::ReadAt(uint64_t offset, void* buf, size_t n) {
+  auto* p = static_cast<char*>(buf);
+  size_t done = 0;
+  while (done < n) {
+    ssize_t got = ::pread(fd_, p + done, n - done, static_cast<off_t>(offset + done));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      last_error_ = errno;
+      return -1;
+    }
+    if (got == 0) break;
+    done += static_cast<size_t>(got);
+  }
+  ObserveRead(static_cast<int64_t>(done));
+  return static_cast<int64_t>(done);
+}
+
 bool File::WriteAll(const void* buf, size_t n) {
   auto* p = static_cast<const char*>(buf);
   while (n > 0) {

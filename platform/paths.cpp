@@ -17,12 +17,6 @@ void ObserveRead(int64_t bytes) {
     observer(static_cast<uint64_t>(bytes));
 }
 
-// One for both systems: only Seek and Read differ between POSIX and Win32.
-int64_t File::ReadAt(uint64_t offset, void* buf, size_t n) {
-  if (!Seek(offset)) return -1;
-  return Read(buf, n);
-}
-
 std::string TempPathBeside(const std::string& target) {
   static std::atomic<unsigned> counter{0};
   auto ticks = static_cast<unsigned long long>(

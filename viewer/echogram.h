@@ -112,6 +112,14 @@ void MapPixels(const PINGINDEX* pings, uint32_t count, int32_t samples, int32_t 
 // The same for a span already found (N = last - first).
 void MapSpan(PingSpan span, int32_t samples, int32_t range_mm, int32_t view_begin,
              int32_t view_end, float max_altitude_m, int width, int height, PIXELMAP* map);
+// What such a map holds, without its W x H entries: the ping of each column and the sample of
+// each row (entry (c, r) = {column_ping[c], row_sample[r]}). False when memory runs short.
+struct ViewAxes {
+  std::vector<int32_t> column_ping;
+  std::vector<int32_t> row_sample;
+};
+bool AxesOfSpan(PingSpan span, int32_t samples, int32_t range_mm, float max_altitude_m,
+                int width, int height, ViewAxes* axes);
 
 // ---- palette ---------------------------------------------------------------------------
 
@@ -185,6 +193,12 @@ class PingCache {
 bool RenderEchogram(platform::File& file, uint32_t record_size, const PIXELMAP* map,
                     int width, int height, const PaletteBytes& palette, PingCache* cache,
                     uint8_t* bgra);
+
+// The image of a map given by its axes, as RenderEchogram draws it without a cache: each
+// column's ping read once into a buffer (two threads take half the columns each), so memory
+// stays at a record or two whatever the width. False when memory ran short (all black).
+bool RenderEchogramAxes(platform::File& file, uint32_t record_size, const ViewAxes& axes,
+                        const PaletteBytes& palette, uint8_t* bgra);
 
 // The colour scale: w x h, bottom-up, pixel k (from the bottom-left, row by row upwards)
 // palette entry trunc(k * 65535 / (w * h)).

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "logfile/logfile.h"
 #include "platform/le_bytes.h"
@@ -211,23 +213,17 @@ void DrawImage(platform::File& file, uint32_t record_size, const PIXELMAP* map, 
   }
 }
 
-// Without a cache, for a map whose rows each name one sample (as MapPixels makes them): each
-// column's ping is read into one buffer and its amplitudes at the rows' samples taken at
-// once, so a picture of W columns holds one record, not W. False for any other map.
-bool DrawStreaming(platform::File& file, uint32_t record_size, const PIXELMAP* map, size_t w,
-                   size_t h, const PixelColours& colours, uint8_t* bgra) {
-  std::vector<int32_t> rows(h);
-  for (size_t r = 0; r < h; ++r) {
-    const PIXELMAP* row = map + r * w;
-    rows[r] = row[0].sample;
-    for (size_t c = 1; c < w; ++c)
-      if (row[c].sample != rows[r]) return false;
-  }
-  std::vector<uint16_t> amplitudes(w * h, 0);
+// The amplitudes of columns [c0, c1) at the rows' samples into `amplitudes` (W x H, row by
+// row): each column's ping read into one buffer of its own, once for a run of columns that
+// show the same ping.
+void ColumnAmplitudes(platform::File& file, uint32_t record_size, const ViewAxes& axes,
+                      size_t c0, size_t c1, uint16_t* amplitudes) {
+  const size_t w = axes.column_ping.size();
+  const std::vector<int32_t>& rows = axes.row_sample;
   std::vector<uint8_t> record(record_size, 0);
   int64_t held = -1;  // the ping in `record`
-  for (size_t c = 0; c < w; ++c) {
-    const int32_t ping = map[c].ping;
+  for (size_t c = c0; c < c1; ++c) {
+    const int32_t ping = axes.column_ping[c];
     if (ping < 0 || record_size == 0) continue;
     if (ping != held) {
       const int64_t got = ReadPingSized(file, record.data(), record_size, static_cast<uint32_t>(ping));
@@ -235,11 +231,53 @@ bool DrawStreaming(platform::File& file, uint32_t record_size, const PIXELMAP* m
       if (got != static_cast<int64_t>(record_size)) std::fill(record.begin(), record.end(), 0);
       held = ping;
     }
-    for (size_t r = 0; r < h; ++r)
-      amplitudes[r * w + c] =
-          rows[r] == 0 ? 0 : static_cast<uint16_t>(SampleAt(record.data(), record_size, rows[r]) & 1023u);
+    for (size_t r = 0; r < rows.size(); ++r)
+      amplitudes[r * w + c] = rows[r] == 0 ? 0
+                              : static_cast<uint16_t>(SampleAt(record.data(), record_size, rows[r]) & 1023u);
   }
+}
+
+void DrawAxes(platform::File& file, uint32_t record_size, const ViewAxes& axes,
+              const PixelColours& colours, uint8_t* bgra) {
+  const size_t w = axes.column_ping.size(), h = axes.row_sample.size();
+  std::vector<uint16_t> amplitudes(w * h, 0);
+  const size_t half = w / 2;
+  bool failed = false;
+  auto second_half = [&] {
+    try {
+      ColumnAmplitudes(file, record_size, axes, half, w, amplitudes.data());
+    } catch (const std::bad_alloc&) {
+      failed = true;
+    }
+  };
+  std::thread helper;
+  try {
+    helper = std::thread(second_half);
+  } catch (const std::system_error&) {
+    second_half();  // no thread: one half after the other
+  }
+  try {
+    ColumnAmplitudes(file, record_size, axes, 0, half, amplitudes.data());
+  } catch (const std::bad_alloc&) {
+    failed = true;
+  }
+  if (helper.joinable()) helper.join();
+  if (failed) throw std::bad_alloc();
   for (size_t k = 0; k < w * h; ++k) std::memcpy(bgra + 4 * k, colours.bgra[amplitudes[k]], 4);
+}
+
+// The axes of a map whose rows each name one sample, as MapPixels makes them; false for any
+// other map.
+bool AxesOfMap(const PIXELMAP* map, size_t w, size_t h, ViewAxes* axes) {
+  axes->column_ping.resize(w);
+  axes->row_sample.resize(h);
+  for (size_t c = 0; c < w; ++c) axes->column_ping[c] = map[c].ping;
+  for (size_t r = 0; r < h; ++r) {
+    const PIXELMAP* row = map + r * w;
+    axes->row_sample[r] = row[0].sample;
+    for (size_t c = 1; c < w; ++c)
+      if (row[c].sample != row[0].sample) return false;
+  }
   return true;
 }
 
@@ -258,8 +296,12 @@ bool RenderEchogram(platform::File& file, uint32_t record_size, const PIXELMAP* 
   }
   PingCache own;
   try {
-    if (cache == nullptr && DrawStreaming(file, record_size, map, w, h, colours, bgra))
+    // Without a cache, a map of one sample a row is drawn from its axes, holding no records.
+    ViewAxes axes;
+    if (cache == nullptr && AxesOfMap(map, w, h, &axes)) {
+      DrawAxes(file, record_size, axes, colours, bgra);
       return true;
+    }
     if (cache == nullptr) cache = &own;
     DrawImage(file, record_size, map, w, h, colours, cache, bgra);
     return true;
@@ -269,6 +311,21 @@ bool RenderEchogram(platform::File& file, uint32_t record_size, const PIXELMAP* 
     if (cache != nullptr) cache->Clear();
     std::memset(bgra, 0, w * h * 4);
     platform::DebugTrace("RenderEchogram: no memory for %d columns of pings\n", width);
+    return false;
+  }
+}
+
+bool RenderEchogramAxes(platform::File& file, uint32_t record_size, const ViewAxes& axes,
+                        const PaletteBytes& palette, uint8_t* bgra) {
+  const size_t pixels = axes.column_ping.size() * axes.row_sample.size();
+  if (bgra == nullptr || pixels == 0) return true;
+  PixelColours colours;
+  ColoursOf(palette, &colours);
+  try {
+    DrawAxes(file, record_size, axes, colours, bgra);
+    return true;
+  } catch (const std::bad_alloc&) {
+    std::memset(bgra, 0, pixels * 4);
     return false;
   }
 }

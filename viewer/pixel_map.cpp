@@ -110,21 +110,19 @@ PingSpan SearchPingSpan(const PingTimeAt& time_at, uint32_t count, int32_t view_
 
 namespace {
 
-void FillMap(PingSpan span, int32_t samples, int32_t range_mm, float max_altitude_m, int width,
-             int height, PIXELMAP* map) {
+ViewAxes Axes(PingSpan span, int32_t samples, int32_t range_mm, float max_altitude_m, int width,
+              int height) {
   const size_t w = static_cast<size_t>(width);
   const size_t h = static_cast<size_t>(height);
   const double n = static_cast<double>(span.last) - static_cast<double>(span.first);
-
-  // Every row of a column shows the same ping and every column of a row the same sample:
-  // each is computed once.
-  std::vector<int32_t> column_ping(w);
+  ViewAxes axes;
+  axes.column_ping.resize(w);
   for (size_t c = 0; c < w; ++c) {
     const double offset = std::trunc(static_cast<double>(c) * n / static_cast<double>(width));
     const double ping = static_cast<double>(span.first) + offset;
-    column_ping[c] = ping < static_cast<double>(INT32_MAX) ? static_cast<int32_t>(ping) : INT32_MAX;
+    axes.column_ping[c] = ping < static_cast<double>(INT32_MAX) ? static_cast<int32_t>(ping) : INT32_MAX;
   }
-  std::vector<int32_t> row_sample(h);
+  axes.row_sample.resize(h);
   const double range_m = static_cast<double>(range_mm) / 1000.0;
   for (size_t r = 0; r < h; ++r) {
     const double x = static_cast<double>(r) / static_cast<double>(height) *
@@ -132,16 +130,28 @@ void FillMap(PingSpan span, int32_t samples, int32_t range_mm, float max_altitud
     // Rows deeper than the recorded range show no data; so do rows a negative or
     // non-numeric scale would put above the transducer.
     const double s = std::trunc(x);
-    row_sample[r] = s >= 0.0 && s < static_cast<double>(samples) ? static_cast<int32_t>(s) : 0;
+    axes.row_sample[r] = s >= 0.0 && s < static_cast<double>(samples) ? static_cast<int32_t>(s) : 0;
   }
-  for (size_t r = 0; r < h; ++r) {
-    PIXELMAP* row = map + r * w;
-    const int32_t sample = row_sample[r];
-    for (size_t c = 0; c < w; ++c) row[c] = PIXELMAP{column_ping[c], sample};
-  }
+  return axes;
 }
 
 }  // namespace
+
+bool AxesOfSpan(PingSpan span, int32_t samples, int32_t range_mm, float max_altitude_m,
+                int width, int height, ViewAxes* axes) {
+  if (axes == nullptr || width <= 0 || height <= 0) return false;
+  try {
+    if (samples <= 0 || range_mm <= 0) {  // no data anywhere, and no ping to read
+      axes->column_ping.assign(static_cast<size_t>(width), 0);
+      axes->row_sample.assign(static_cast<size_t>(height), 0);
+    } else {
+      *axes = Axes(span, samples, range_mm, max_altitude_m, width, height);
+    }
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
 
 void MapPixels(const PINGINDEX* pings, uint32_t count, int32_t samples, int32_t range_mm,
                int32_t view_begin, int32_t view_end, float max_altitude_m, int width, int height,
@@ -164,7 +174,12 @@ void MapSpan(PingSpan span, int32_t samples, int32_t range_mm, int32_t view_begi
     return;
   }
   try {
-    FillMap(span, samples, range_mm, max_altitude_m, width, height, map);
+    // Every row of a column shows the same ping and every column of a row the same sample.
+    const ViewAxes axes = Axes(span, samples, range_mm, max_altitude_m, width, height);
+    for (size_t r = 0; r < h; ++r) {
+      PIXELMAP* row = map + r * w;
+      for (size_t c = 0; c < w; ++c) row[c] = PIXELMAP{axes.column_ping[c], axes.row_sample[r]};
+    }
   } catch (const std::bad_alloc&) {
     // No data anywhere rather than a part of the picture.
     std::fill(map, map + w * h, PIXELMAP{0, 0});

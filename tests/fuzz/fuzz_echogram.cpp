@@ -1,7 +1,8 @@
 // An echogram of a logged ping file made of the input: the ping index, the time window as
 // the window moves it or as `zt615 echogram` takes it, the pixel map, the image (drawn again
 // through the cache after a drag: it must be the image drawn without one), the colour
-// scale, the profile and the hover text.
+// scale, the profile and the hover text; where the times rise, the window's search for a
+// view's pings against the scan.
 //
 // Input: 16 bytes of view, then the file. View: width - 1, height - 1, flags (bit 0 the
 // yellow palette, bit 1 the window's view), gamma choice, max altitude (float bits; not a
@@ -59,6 +60,26 @@ struct Echogram {
   }
 };
 
+// The window's first views are found by searching the times read from the file: where they
+// never fall, that must be the scan's span.
+void SearchAgreesWhereTimesRise(platform::File& file, const PingIndex& index, int32_t begin,
+                                int32_t end) {
+  const std::vector<PINGINDEX>& p = index.pings;
+  for (size_t i = 1; i < p.size(); ++i)
+    if (p[i].time_utc < p[i - 1].time_utc) return;
+  const uint32_t count = index.info.ping_count;
+  const PingSpan scan = FindPingSpan(p.data(), count, begin, end);
+  const PingSpan found = SearchPingSpan(
+      [&](uint32_t i, uint32_t* t) {
+        PINGINDEX e{};
+        if (!ReadPingIndexEntry(file, index.info.record_size, i, &e)) return false;
+        *t = e.time_utc;
+        return true;
+      },
+      count, begin, end, count / 2);
+  if (found.first != scan.first || found.last != scan.last) __builtin_trap();
+}
+
 int32_t I32(const uint8_t* p) {
   int32_t v;
   std::memcpy(&v, p, 4);
@@ -91,6 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         v.span_s = begin;
         OpenView(&v, index);
         e.Draw(index.pings.data(), v.view_begin, v.view_end, &cache);
+        SearchAgreesWhereTimesRise(file, index, v.view_begin, v.view_end);
         ClampView(&v, end);
         e.Draw(index.pings.data(), v.view_begin, v.view_end, &cache);
         e.Hover(e.width / 2);
