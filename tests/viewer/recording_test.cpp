@@ -232,6 +232,11 @@ TEST(Recording, StopsAtOnceAndReportsAFileThatShrank) {
   EXPECT_FALSE(rec.index().finished()) << "stopped before the end";
 
   // The medium loses the end of the file after it was opened: a failure, never a crash.
+  // (Windows lets no one shorten a file another program reads.)
+#ifdef _WIN32
+  std::printf("[  SKIPPED ] a file that shrinks while it is read: Windows does not allow it\n");
+  return;
+#endif
   ASSERT_TRUE(rec.Open(path, &why));
   std::filesystem::resize_file(std::filesystem::u8path(path), 128 + 416 * 1000 + 10);
   ASSERT_TRUE(rec.StartIndex({}, &why));
