@@ -65,6 +65,14 @@ bool NcLayout::DefVar(int grp, const char* name, int type, int ndims, const int*
                                  : std::max<size_t>(len, 1);
     }
     if (!Ok(nc_def_var_chunking(grp, ref->var, NC_CHUNKED, chunks.data()), name)) return false;
+    // Room for the chunk being filled and one more: the library's default cache keeps every
+    // finished chunk of every variable until it is full, megabytes per variable.
+    size_t type_size = 1, chunk_bytes = 1;
+    nc_inq_type(grp, type, nullptr, &type_size);
+    for (size_t c : chunks) chunk_bytes *= c;
+    chunk_bytes *= type_size;
+    if (!Ok(nc_set_var_chunk_cache(grp, ref->var, 2 * chunk_bytes + 4096, 7, 1.0f), name))
+      return false;
     if (deflate_ > 0 && !Ok(nc_def_var_deflate(grp, ref->var, 1, 1, deflate_), name))
       return false;
   }
@@ -106,8 +114,6 @@ bool NcLayout::Create(const std::string& path, const EXPORTJOB& job, const Scien
   deflate_ = job.compress_level;
   sample_interval_s_ = 1e-5;  // one sample per 10 microseconds of two-way travel
   tx_duration_s_ = input.info.header.tx_length_us * 1e-6;
-  // A small cache per variable: every chunk is written whole, once.
-  nc_set_chunk_cache(4u << 20, 1009, 0.75f);
   if (!Ok(nc_create(path.c_str(), NC_NETCDF4 | NC_CLOBBER, &ncid_), "create")) {
     ncid_ = -1;
     return false;
