@@ -115,6 +115,7 @@ struct PingView {
   uint16_t time_fraction;
   int32_t ping_in_series;
   ECHOFOOTER footer;
+  float sound_speed;  // the one the ping's altitude was found with
 };
 
 // The CSV columns that carry from ping to ping (the running median of 15 and the series
@@ -193,8 +194,8 @@ class BlockWriter {
     b.Str("\r\n#Altitude,m   ").Fixed(altitude, 3, 6);
     b.Str("\r\n#Temperature,\xB0" "C ").Fixed(p.footer.temperature_c, 2, 5);
     b.Str("\r\n#NSamples ").Int(p.footer.sample_count);
-    b.Str("\r\n#Resolution,m ").Fixed(job_.sound_speed * 0.5 / 100000, 4, 7);
-    b.Str("\r\n#SoundSpeed,mps ").Fixed(job_.sound_speed, 2, 7);
+    b.Str("\r\n#Resolution,m ").Fixed(p.sound_speed * 0.5 / 100000, 4, 7);
+    b.Str("\r\n#SoundSpeed,mps ").Fixed(p.sound_speed, 2, 7);
     b.Str("\r\n#---------------Parameters---------------\r\n#Tx_Frequency,Hz 450000");
     b.Str("\r\n#Range,m ").Fixed(hdr_.range_mm / 1000.0, 1, 6);
     b.Str("\r\n#Pulse period,sec  ").Fixed(hdr_.period_s, 2, 4);
@@ -356,6 +357,9 @@ class Run {
   // After the workers are joined.
   const Failure& failure() const { return failure_; }
   uint32_t pings_written() const { return pings_written_; }
+  // Pings whose temperature was outside the sound speed model's range.
+  void CountFallback() { fallbacks_.fetch_add(1, std::memory_order_relaxed); }
+  uint32_t fallbacks() const { return fallbacks_.load(); }
 
  private:
   bool WaitFor(uint64_t& turn, uint64_t block) {
@@ -382,6 +386,7 @@ class Run {
   uint64_t write_turn_ = 0;
   uint64_t statistics_turn_ = 0;
   std::atomic<bool> stopped_{false};
+  std::atomic<uint32_t> fallbacks_{0};
   Failure failure_;
 };
 
@@ -460,10 +465,14 @@ class Worker {
         p.ping_in_series = LoadI32(rec + kRecPingInSeries);
         p.footer = DecodeEchoFooter(rec + kEchoHeaderSize + 2 * static_cast<size_t>(own));
         const uint16_t* samples = SamplesOf(rec, n0, scratch_.data());
+        bool outside = false;
+        p.sound_speed = PingSoundSpeed(run_.job.water, run_.job.sound_speed,
+                                       p.footer.temperature_c, &outside);
+        if (outside) run_.CountFallback();
         float peak = 0.0f;
         const float altitude =
             FindAltitude(samples, n0, run_.job.threshold_pct, run_.job.deadzone_m,
-                         run_.info.header.offset_m, run_.job.sound_speed,
+                         run_.info.header.offset_m, p.sound_speed,
                          run_.info.header.tx_length_us, &peak);
         if (format == kFormatCsv) {
           rows_.push_back(CsvPing{p, altitude, peak, CsvFigures{}});
@@ -650,7 +659,7 @@ EXPORTJOB JobFromHeader(const TIMERSETTINGS& header, int32_t data_format) {
 }
 
 std::string CheckExportParameters(const EXPORTJOB& job) {
-  if (job.data_format < kFormatText || job.data_format > kFormatCsv)
+  if (job.data_format < kFormatText || job.data_format > kFormatGeojson)
     return "unknown data format " + std::to_string(job.data_format);
   if (!(std::isfinite(job.sound_speed) && job.sound_speed > 0.0f))
     return "sound speed " + ShortNumber(job.sound_speed) + " m/s is not a positive number";
@@ -660,7 +669,7 @@ std::string CheckExportParameters(const EXPORTJOB& job) {
     return "deadzone " + ShortNumber(job.deadzone_m) + " m is not zero or a positive number";
   if (job.amplitude_over_pct < 0 || job.amplitude_over_pct > 100)
     return "amplitude gate " + std::to_string(job.amplitude_over_pct) + " % is outside 0-100";
-  return {};
+  return CheckWaterSettings(job.water);
 }
 
 ExportResult ExportWorker(const EXPORTJOB& job, ExportProgress& progress,
@@ -688,6 +697,13 @@ ExportResult ExportWorker(const EXPORTJOB& job, ExportProgress& progress,
     return fail(ExportStatus::kRefused, job.input_path + ": " + why);
   why = CheckExportParameters(job);
   if (!why.empty()) return fail(ExportStatus::kRefused, job.input_path + ": " + why);
+  // The logger's own formats stay as the logger's tools write them: no positions.
+  if (job.data_format > kFormatCsv)
+    return fail(ExportStatus::kRefused, "the netCDF and GeoJSON formats are written by RunExport");
+  if (!job.gps_track_path.empty())
+    return fail(ExportStatus::kRefused,
+                "a GPS track is for the netCDF and GeoJSON formats; the text, NMEA and CSV "
+                "formats stay as the logger's tools write them");
 
   const uint32_t count = info.ping_count;
   const int32_t n_max = info.samples;
@@ -768,6 +784,7 @@ ExportResult ExportWorker(const EXPORTJOB& job, ExportProgress& progress,
   }
 
   res.pings_written = run.pings_written();
+  res.sound_speed_fallbacks = run.fallbacks();
   const Failure& failure = run.failure();
   if (!failure.ok()) return abandon(failure.status, failure.message, failure.code);
   if (!out.Commit())

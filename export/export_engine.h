@@ -1,10 +1,12 @@
 // The export worker: turns a logged ping file into the text, NMEA or CSV format, recomputing
-// every ping's altitude from its raw samples.
+// every ping's altitude from its raw samples. The science formats (netCDF, GeoJSON) share the
+// job and the result; RunExport (export/science_export.h) runs any of the five.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "export/sound_speed.h"
 #include "timers/timer_settings.h"
 
 namespace zt {
@@ -13,6 +15,8 @@ enum DataFormat : int32_t {
   kFormatText = 0,  // "Echosounder mode + NMEA"
   kFormatNmea = 1,  // "NMEA"
   kFormatCsv = 2,   // "KM250 Full"
+  kFormatNetcdf = 3,   // SONAR-netCDF4
+  kFormatGeojson = 4,  // a map of the pings, from a GPS track
 };
 
 constexpr size_t kExportBlockLimit = 400000;  // largest output block of one ping
@@ -26,6 +30,13 @@ struct EXPORTJOB {
   int32_t threshold_pct = 0;
   float deadzone_m = 0.0f;
   float sound_speed = 0.0f;
+  // Mackenzie's equation per ping instead of one sound speed; kSoundSpeedFixed by default.
+  WaterSettings water;
+  // The science formats: a GPS track (GPX or NMEA 0183) giving each ping a position, the
+  // largest gap between two track points to interpolate across, and the netCDF deflate level.
+  std::string gps_track_path;
+  double max_gap_s = 10.0;
+  int32_t compress_level = 4;
 };
 
 // The job for a file's own detection settings ("Override parameters" not ticked).
@@ -58,6 +69,10 @@ struct ExportResult {
   int system_error = 0;  // the system's error code where one applies, else 0
   uint32_t pings_written = 0;
   uint32_t ping_count = 0;
+  // Pings whose temperature lay outside Mackenzie's equation: they kept the job's sound speed.
+  uint32_t sound_speed_fallbacks = 0;
+  // GeoJSON: pings left out for want of a position. netCDF: pings without one (NaN).
+  uint32_t pings_without_position = 0;
   bool ok() const { return status == ExportStatus::kOk; }
 };
 
@@ -70,7 +85,8 @@ struct ExportOptions {
   uint32_t block_pings = 0;
 };
 
-// The parameter checks made before any ping is read; empty when the job is acceptable.
+// The parameter checks made before any ping is read, for every format; empty when the job is
+// acceptable.
 std::string CheckExportParameters(const EXPORTJOB& job);
 
 // Runs one export to its end, successfully or not. Thread-safe: every run keeps its own

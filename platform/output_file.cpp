@@ -13,7 +13,7 @@ bool OutputFile::Fail(int code, std::string why) {
   return false;
 }
 
-bool OutputFile::Open(const std::string& path, OutputRule rule, bool binary) {
+void OutputFile::Reset(const std::string& path, OutputRule rule) {
   Abandon();
   rule_ = rule;
   target_ = path;
@@ -22,6 +22,10 @@ bool OutputFile::Open(const std::string& path, OutputRule rule, bool binary) {
   stream_ = false;
   error_ = 0;
   why_.clear();
+}
+
+bool OutputFile::Open(const std::string& path, OutputRule rule, bool binary) {
+  Reset(path, rule);
 
   const bool new_only = rule == OutputRule::kNeverReplace || rule == OutputRule::kNewInPlace;
   if (path == kStandardOutputName) {
@@ -60,18 +64,8 @@ bool OutputFile::Open(const std::string& path, OutputRule rule, bool binary) {
             owned_ = target_;
             cleanup_ = std::make_unique<RemoveOnInterrupt>(owned_);
           }
-        } else {
-          // Armed before the file exists: an interruption at any moment leaves nothing.
-          const std::string temp = TempPathBeside(target_);
-          cleanup_ = std::make_unique<RemoveOnInterrupt>(temp);
-          if (!file_.Create(temp, CreateMode::kNew)) {
-            cleanup_.reset();
-            return Fail(file_.last_error());
-          }
-          temp_ = owned_ = temp;
-          // A replaced file keeps who may read it; should the system refuse, the new file
-          // keeps the usual permissions rather than fail the output.
-          if (t.kind == OutputKind::kPlainFile) file_.SetPermissions(t.mode);
+        } else if (!CreateTemp(t)) {
+          return false;
         }
         break;
     }
@@ -81,6 +75,52 @@ bool OutputFile::Open(const std::string& path, OutputRule rule, bool binary) {
     Abandon();
     return Fail(0, "is a terminal, and the output is binary: redirect it to a file or a pipe");
   }
+  return true;
+}
+
+bool OutputFile::CreateTemp(const OutputTarget& t) {
+  // Armed before the file exists: an interruption at any moment leaves nothing.
+  const std::string temp = TempPathBeside(target_);
+  cleanup_ = std::make_unique<RemoveOnInterrupt>(temp);
+  if (!file_.Create(temp, CreateMode::kNew)) {
+    cleanup_.reset();
+    return Fail(file_.last_error());
+  }
+  temp_ = owned_ = temp;
+  // A replaced file keeps who may read it; should the system refuse, the new file keeps the
+  // usual permissions rather than fail the output.
+  if (t.kind == OutputKind::kPlainFile) file_.SetPermissions(t.mode);
+  return true;
+}
+
+bool OutputFile::OpenForLibrary(const std::string& path, OutputRule rule,
+                                std::string* write_path) {
+  Reset(path, rule == OutputRule::kNeverReplace || rule == OutputRule::kNewInPlace
+                  ? OutputRule::kNeverReplace
+                  : OutputRule::kReplace);
+  write_path->clear();
+  static const char kSeekable[] = "; this format needs a file it can seek in";
+  if (path == kStandardOutputName) return Fail(0, std::string("is standard output") + kSeekable);
+  const OutputTarget t = InspectOutput(path);
+  switch (t.kind) {
+    case OutputKind::kUnusable: return Fail(t.error);
+    case OutputKind::kDirectory: return Fail(0, "is a folder; name a file to write");
+    case OutputKind::kBlockDevice:
+      return Fail(0, "is a block device (a disk); name a file on it");
+    case OutputKind::kStream:
+      return Fail(0, std::string("is a device or a pipe") + kSeekable);
+    case OutputKind::kPlainFile:
+    case OutputKind::kMissing: break;
+  }
+  if (t.std_stream) return Fail(0, std::string("is where standard output goes") + kSeekable);
+  if (rule_ == OutputRule::kNeverReplace && (t.kind != OutputKind::kMissing || t.is_link))
+    return Fail(FileExistsError());
+  target_ = t.path;
+  if (!CreateTemp(t)) return false;
+  // The library opens the file by its name; our handle on it is not needed.
+  file_.Close();
+  open_ = true;
+  *write_path = temp_;
   return true;
 }
 

@@ -32,6 +32,7 @@ enum class OutputRule {
 inline constexpr char kStandardOutputName[] = "-";
 
 class RemoveOnInterrupt;
+struct OutputTarget;
 
 class OutputFile {
  public:
@@ -43,6 +44,13 @@ class OutputFile {
   // Opens `path` for writing by the rules above. `binary`: refuse a terminal, which would show
   // the bytes as garbage. False with error() and why() set when refused or failed.
   bool Open(const std::string& path, OutputRule rule, bool binary = false);
+
+  // For an output that a library writes by name and seeks in (a netCDF file): resolves `path`
+  // as Open does and sets *write_path to a temporary file beside the target for the library
+  // to write (it exists, empty); Commit renames it into place and Abandon removes it.
+  // Standard output, devices and pipes are refused: such a format needs a file it can seek in.
+  // The in-place rules are taken as kReplace and kNeverReplace.
+  bool OpenForLibrary(const std::string& path, OutputRule rule, std::string* write_path);
 
   // Sequential writes only: a stream cannot seek back.
   File& file() { return file_; }
@@ -63,6 +71,8 @@ class OutputFile {
 
  private:
   bool Fail(int code, std::string why = {});
+  void Reset(const std::string& path, OutputRule rule);
+  bool CreateTemp(const OutputTarget& t);
   void Forget();
 
   File file_;

@@ -5,6 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config libgtest-dev googletest libbenchmark-dev
   mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb socat x11-utils clang libclang-rt-14-dev
   fonts-wine fonts-liberation imagemagick python3 libstb-dev xauth
+  libnetcdf-dev libpugixml-dev netcdf-bin python3-xarray python3-netcdf4 python3-dask gdal-bin
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -314,5 +314,42 @@ TEST(OutputFile, AbandonedOutputLeavesTheOldFileAndNoTemporaryName) {
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"OUT.LOG"});
 }
 
+// A library that writes by name (netCDF) gets a temporary file beside the target; the target
+// appears only on Commit, Abandon leaves the old file, and what cannot seek is refused.
+TEST(OutputFile, OutputWrittenByALibraryByName) {
+  TempDir dir;
+  const std::string path = dir.Path("OUT.nc");
+  test::WriteAll(path, "old");
+  for (bool commit : {false, true}) {
+    OutputFile out;
+    std::string temp;
+    ASSERT_TRUE(out.OpenForLibrary(path, OutputRule::kReplace, &temp)) << out.why();
+    ASSERT_NE(temp, path);
+    test::WriteAll(temp, "new");  // as the library would, by the name it was given
+    if (commit) ASSERT_TRUE(out.Commit()) << out.why();
+    else out.Abandon();
+    EXPECT_EQ(ReadAll(path), commit ? "new" : "old");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"OUT.nc"});
+  }
+#ifndef _WIN32
+  const char* const kDevice = "/dev/null";
+#else
+  const char* const kDevice = "NUL";
+#endif
+  struct Refused {
+    std::string path;
+    const char* says;
+  };
+  for (const Refused& r : {Refused{kStandardOutputName, "seek"}, Refused{kDevice, "seek"},
+                           Refused{dir.Path(""), "folder"}}) {
+    OutputFile out;
+    std::string temp = "x";
+    EXPECT_FALSE(out.OpenForLibrary(r.path, OutputRule::kReplace, &temp)) << r.path;
+    EXPECT_TRUE(temp.empty()) << r.path;
+    EXPECT_NE(out.why().find(r.says), std::string::npos) << r.path << ": " << out.why();
+  }
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"OUT.nc"});
+}
+
 }  // namespace
 }  // namespace zt::platform
