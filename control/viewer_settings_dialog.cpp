@@ -24,27 +24,29 @@ void FillSpanList(HWND dlg, int selected) {
 void OnInit(HWND dlg) {
   APPDATA* app = AppData(dlg);
   if (!app) return;
-  if (!app->view_settings_set) {
-    // The first opening offers a one-minute window over 100 m in Yellow.
-    app->view_palette = viewer::kYellow;
-    app->view_span_s = viewer::SPAN_CHOICES[0].seconds;
-    app->view_max_altitude_m = viewer::ALTITUDE_STEPS[kAltitudeStepCount - 1];
-    app->view_gamma = viewer::GAMMA_CHOICES[0];
-    app->view_settings_set = TRUE;
-  }
-  FillSpanList(dlg, viewer::SpanIndexOf(app->view_span_s));
+  // Until the dialog has stored a choice, it offers a one-minute window over 100 m in
+  // Yellow; nothing is stored before OK.
+  const bool set = app->view_settings_set;
+  const int32_t palette = set ? app->view_palette : viewer::kYellow;
+  FillSpanList(dlg, set ? viewer::SpanIndexOf(app->view_span_s) : 0);
   FillList(dlg, IDC_VIEW_MAX_ALTITUDE, viewer::kAltitudeStepTexts, kAltitudeStepCount,
-           viewer::AltitudeIndexOf(app->view_max_altitude_m));
+           set ? viewer::AltitudeIndexOf(app->view_max_altitude_m) : kAltitudeStepCount - 1);
   FillList(dlg, IDC_VIEW_GAMMA, viewer::kGammaTexts, kGammaChoiceCount,
-           viewer::GammaIndexOf(app->view_gamma));
+           set ? viewer::GammaIndexOf(app->view_gamma) : 0);
   CheckRadioButton(dlg, IDC_VIEW_RAINBOW, IDC_VIEW_YELLOW,
-                   app->view_palette == viewer::kYellow ? IDC_VIEW_YELLOW : IDC_VIEW_RAINBOW);
+                   palette == viewer::kYellow ? IDC_VIEW_YELLOW : IDC_VIEW_RAINBOW);
 }
 
-// OK, Cancel, Esc and the close box all keep what the dialog shows and tell the echogram.
-void OnClose(HWND dlg, WPARAM wParam) {
+// OK keeps what the dialog shows and tells the echogram.
+void OnOk(HWND dlg, WPARAM wParam) {
   APPDATA* app = AppData(dlg);
   if (app) {
+    if (!app->view_settings_set) {
+      app->view_span_s = viewer::SPAN_CHOICES[0].seconds;
+      app->view_max_altitude_m = viewer::ALTITUDE_STEPS[kAltitudeStepCount - 1];
+      app->view_gamma = viewer::GAMMA_CHOICES[0];
+      app->view_settings_set = TRUE;
+    }
     app->view_palette =
         IsDlgButtonChecked(dlg, IDC_VIEW_RAINBOW) == BST_CHECKED ? viewer::kRainbow : viewer::kYellow;
     const int span = ListSelection(dlg, IDC_VIEW_SPAN);
@@ -61,15 +63,20 @@ void OnClose(HWND dlg, WPARAM wParam) {
     SendMessageW(echo, WMU_SET_PALETTE, wParam, reinterpret_cast<LPARAM>(&app->view_palette));
     SendMessageW(echo, WMU_SET_SPAN, wParam, reinterpret_cast<LPARAM>(&app->view_span_s));
   }
-  EndDialog(dlg, LOWORD(wParam));
+  EndDialog(dlg, IDOK);
 }
 
 INT_PTR CALLBACK ViewerSettingsDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
   switch (msg) {
     case WM_INITDIALOG: OnInit(dlg); return TRUE;
     case WM_COMMAND:
-      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-        OnClose(dlg, wParam);
+      if (LOWORD(wParam) == IDOK) {
+        OnOk(dlg, wParam);
+        return TRUE;
+      }
+      // Cancel, Esc and the close box leave the view as it was.
+      if (LOWORD(wParam) == IDCANCEL) {
+        EndDialog(dlg, IDCANCEL);
         return TRUE;
       }
       return FALSE;
