@@ -69,7 +69,7 @@ void SaveRememberedSettings(HWND main) {
   if (app) {
     const int item = static_cast<int>(SendMessageW(app->hWndComboPorts, CB_GETCURSEL, 0, 0));
     if (item >= 0 && item < CountPorts(app->ports)) s.port = app->ports[item].port_number;
-    if (app->view_settings_set) {
+    if (app->view_settings_applied) {
       const ViewerChoice v{app->view_span_s, app->view_max_altitude_m, app->view_gamma,
                            app->view_palette};
       if (ValidViewerChoice(v)) s.viewer = v;

@@ -62,6 +62,9 @@ struct APPDATA {
   float view_gamma;
   int32_t view_palette;
   BOOL view_settings_set;
+  // Ours: the echogram shows the four view fields (OK was pressed in Viewer settings, or
+  // they were remembered from an earlier run): only then are they kept between runs.
+  BOOL view_settings_applied;
   // Ours: Exit was answered "Wait": the program ends once the export has finished.
   BOOL quit_after_export;
   // Ours: the control that had the keyboard focus when the window was last deactivated.

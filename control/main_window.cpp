@@ -286,6 +286,7 @@ void RestoreViewerSettings(APPDATA* app) {
   app->view_gamma = v->gamma;
   app->view_palette = v->palette;
   app->view_settings_set = TRUE;
+  app->view_settings_applied = TRUE;
   SendMessageW(app->hWndEcho, WMU_SET_GAMMA, 0, reinterpret_cast<LPARAM>(&app->view_gamma));
   SendMessageW(app->hWndEcho, WMU_SET_MAX_ALTITUDE, 0,
                reinterpret_cast<LPARAM>(&app->view_max_altitude_m));
@@ -395,7 +396,9 @@ LRESULT OnOtherMessage(HWND hwnd, APPDATA* app, UINT msg, WPARAM wParam, LPARAM 
     case WM_CLOSE: Leave(hwnd); return 0;
     case WM_QUERYENDSESSION: return ConfirmQuit(hwnd, true) ? TRUE : FALSE;
     case WM_ENDSESSION: OnEndSession(hwnd, wParam); return 0;
-    case WM_ACTIVATE: OnActivate(hwnd, app, wParam); return 0;
+    case WM_ACTIVATE:
+      OnActivate(hwnd, app, wParam);
+      return DefWindowProcW(hwnd, msg, wParam, lParam);
     case WM_SETFOCUS: OnSetFocus(app); return 0;
     case WM_INITMENUPOPUP:
       EnableMenuItem(reinterpret_cast<HMENU>(wParam), IDM_CLOSE_DATA,

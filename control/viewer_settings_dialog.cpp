@@ -24,29 +24,28 @@ void FillSpanList(HWND dlg, int selected) {
 void OnInit(HWND dlg) {
   APPDATA* app = AppData(dlg);
   if (!app) return;
-  // Until the dialog has stored a choice, it offers a one-minute window over 100 m in
-  // Yellow; nothing is stored before OK.
-  const bool set = app->view_settings_set;
-  const int32_t palette = set ? app->view_palette : viewer::kYellow;
-  FillSpanList(dlg, set ? viewer::SpanIndexOf(app->view_span_s) : 0);
+  if (!app->view_settings_set) {
+    // The first opening offers a one-minute window over 100 m in Yellow.
+    app->view_palette = viewer::kYellow;
+    app->view_span_s = viewer::SPAN_CHOICES[0].seconds;
+    app->view_max_altitude_m = viewer::ALTITUDE_STEPS[kAltitudeStepCount - 1];
+    app->view_gamma = viewer::GAMMA_CHOICES[0];
+    app->view_settings_set = TRUE;
+  }
+  FillSpanList(dlg, viewer::SpanIndexOf(app->view_span_s));
   FillList(dlg, IDC_VIEW_MAX_ALTITUDE, viewer::kAltitudeStepTexts, kAltitudeStepCount,
-           set ? viewer::AltitudeIndexOf(app->view_max_altitude_m) : kAltitudeStepCount - 1);
+           viewer::AltitudeIndexOf(app->view_max_altitude_m));
   FillList(dlg, IDC_VIEW_GAMMA, viewer::kGammaTexts, kGammaChoiceCount,
-           set ? viewer::GammaIndexOf(app->view_gamma) : 0);
+           viewer::GammaIndexOf(app->view_gamma));
   CheckRadioButton(dlg, IDC_VIEW_RAINBOW, IDC_VIEW_YELLOW,
-                   palette == viewer::kYellow ? IDC_VIEW_YELLOW : IDC_VIEW_RAINBOW);
+                   app->view_palette == viewer::kYellow ? IDC_VIEW_YELLOW : IDC_VIEW_RAINBOW);
 }
 
 // OK keeps what the dialog shows and tells the echogram.
 void OnOk(HWND dlg, WPARAM wParam) {
   APPDATA* app = AppData(dlg);
   if (app) {
-    if (!app->view_settings_set) {
-      app->view_span_s = viewer::SPAN_CHOICES[0].seconds;
-      app->view_max_altitude_m = viewer::ALTITUDE_STEPS[kAltitudeStepCount - 1];
-      app->view_gamma = viewer::GAMMA_CHOICES[0];
-      app->view_settings_set = TRUE;
-    }
+    app->view_settings_applied = TRUE;
     app->view_palette =
         IsDlgButtonChecked(dlg, IDC_VIEW_RAINBOW) == BST_CHECKED ? viewer::kRainbow : viewer::kYellow;
     const int span = ListSelection(dlg, IDC_VIEW_SPAN);
