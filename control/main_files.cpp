@@ -29,9 +29,9 @@ void SetStatus(APPDATA* app, int part, const wchar_t* text) {
 }
 
 // Runs a chooser; false when nothing was chosen (after the error box of a failed chooser).
-bool Choose(HWND main, const ChooserSpec& spec, wchar_t* path) {
+bool Choose(HWND main, const ChooserSpec& kind_of, wchar_t* path) {
   DWORD ext = 0;
-  const bool chosen = ChooseFile(main, spec, path, kChooserChars, &ext);
+  const bool chosen = ChooseFile(main, kind_of, path, kChooserChars, &ext);
   if (ext != 0) {
     ShowLastError(main);
     return false;

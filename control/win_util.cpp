@@ -87,17 +87,17 @@ INT_PTR RunDialog(HWND owner, int id, DLGPROC proc, LPARAM param) {
   return DialogBoxParamW(instance, MAKEINTRESOURCEW(id), owner, proc, param);
 }
 
-bool ChooseFile(HWND owner, const ChooserSpec& spec, wchar_t* path, DWORD chars,
+bool ChooseFile(HWND owner, const ChooserSpec& kind_of, wchar_t* path, DWORD chars,
                 DWORD* ext_error) {
-  const std::wstring folder = RememberedFolder(spec.folder);
+  const std::wstring folder = RememberedFolder(kind_of.folder);
   ChooserOptions options;
-  options.default_ext = spec.default_ext;
+  options.default_ext = kind_of.default_ext;
   options.overwrite_prompt = true;
   const bool named_folder = wcschr(path, L'\\') || wcschr(path, L'/');
   if (!folder.empty() && !named_folder) options.initial_dir = folder.c_str();
   const bool chosen =
-      ChooseFileName(owner, spec.kind, LoadText(spec.filter_id), path, chars, ext_error, options);
-  if (chosen) RememberFolderOf(spec.folder, path);
+      ChooseFileName(owner, kind_of.kind, LoadText(kind_of.filter_id), path, chars, ext_error, options);
+  if (chosen) RememberFolderOf(kind_of.folder, path);
   return chosen;
 }
 

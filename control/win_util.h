@@ -53,7 +53,7 @@ struct ChooserSpec {
 };
 // Runs it on `path`; a save chooser asks before replacing a file. It starts in its
 // remembered folder when `path` names none, and remembers the folder of a chosen file.
-bool ChooseFile(HWND owner, const ChooserSpec& spec, wchar_t* path, DWORD chars,
+bool ChooseFile(HWND owner, const ChooserSpec& kind_of, wchar_t* path, DWORD chars,
                 DWORD* ext_error);
 
 }  // namespace zt::control
