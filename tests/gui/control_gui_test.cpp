@@ -288,6 +288,10 @@ TEST_F(ControlWindow, UploadOverALineThatHangsUpShowsTheSystemErrorNotSuccess) {
   ASSERT_TRUE(WaitUntil([&] { return !log.Lines(Field("event", "hangup")).empty(); }))
       << "the logger did not hang up";
   ASSERT_TRUE(PostClick(dlg, IDOK));
+  // The list is empty: the question comes first, and Yes sends it.
+  MessageBoxSeen question;
+  ASSERT_TRUE(WaitMessageBox(app_.pid(), &question));
+  ASSERT_TRUE(PostMessageW(question.hwnd, WM_COMMAND, IDYES, 0) && WaitGone(question.hwnd));
   EXPECT_NE(Box("GetLastError"), "") << "no system text";
   // Whatever the dialog does next, it does not report success.
   WaitUntil([&] { return !IsWindowVisible(dlg) || MessageBoxShown(app_.pid()); }, 5000);
