@@ -297,3 +297,34 @@ TEST(CalledOff, ExchangeStopsAtOnceAndSendsNothingMore) {
 
 }  // namespace
 }  // namespace zt::test
+
+#include "device/call_off.h"
+
+namespace zt::test {
+namespace {
+
+// The window's thread calls the upload off right after frame `k` (from the progress, which
+// the worker calls between frames): nothing more reaches the line, and the pause after that
+// frame ends at once.
+TEST(CallOff, NoFrameReachesTheLineOnceStopHasReturned) {
+  for (int k : {0, 1, 3}) {
+    VirtualClock clock;
+    LoopbackPort line(&clock);
+    CallOff call(&line, &clock);
+    TIMERSETTINGS t = DefaultTimerSettings();
+    TIMERSETTINGS* list[] = {&t, &t, &t};
+    int error = 0;
+    const int rc = UploadAddedTimers(call.port(), list, 3,
+                                     [&](int done, int) {
+                                       if (done == k) call.Stop();
+                                     },
+                                     &error, call.clock());
+    EXPECT_EQ(rc, kExchangeStopped) << "stopped after frame " << k;
+    EXPECT_EQ(line.writes.size(), static_cast<size_t>(k)) << "stopped after frame " << k;
+    EXPECT_EQ(clock.now_ms, 200u * static_cast<unsigned>(std::max(k - 1, 0)))
+        << "stopped after frame " << k;
+  }
+}
+
+}  // namespace
+}  // namespace zt::test

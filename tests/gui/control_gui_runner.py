@@ -228,7 +228,7 @@ def main():
                 env["ZT_CONTROL_%s_LOG" % name.upper()] = os.path.join(links, name + ".jsonl")
         if mode == "screenshots":
             env["ZT_SCREENSHOT_DIR"] = shots
-            gtest_args = ["--gtest_filter=ControlScreens.*:EchogramScreens.*:EverydayAt144Dpi.*",
+            gtest_args = ["--gtest_filter=ControlScreens.*:EchogramScreens.*",
                           "--gtest_also_run_disabled_tests"]
         elif mode == "demo":
             env["ZT_SCREENSHOT_DIR"] = shots

@@ -397,25 +397,39 @@ TEST_F(Everyday, CloseDataLetsTheFileGoAndShowsNoDataAgain) {
 
 // ---- 144 dpi -------------------------------------------------------------------------------
 
-// Wine takes the dpi from its registry when a program starts.
-void SetLogPixels(DWORD dpi) {
-  HKEY key;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE,
-                      nullptr, &key, nullptr) != ERROR_SUCCESS)
-    return;
-  RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
-  RegCloseKey(key);
-}
-
+// Wine takes the dpi from its registry when a program starts: HKCU\Control Panel\Desktop,
+// LogPixels. The value is put back as it was found (or removed) for the tests after these.
 class EverydayAt144Dpi : public Everyday {
   void SetUp() override {
-    SetLogPixels(144);
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kDesktop, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) == ERROR_SUCCESS) {
+      DWORD size = sizeof before_;
+      had_ = RegQueryValueExW(key, L"LogPixels", nullptr, nullptr,
+                              reinterpret_cast<BYTE*>(&before_), &size) == ERROR_SUCCESS;
+      const DWORD dpi = 144;
+      RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                     sizeof dpi);
+      RegCloseKey(key);
+    }
     Everyday::SetUp();
   }
   void TearDown() override {
     Everyday::TearDown();
-    SetLogPixels(96);
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kDesktop, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+      return;
+    if (had_)
+      RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&before_),
+                     sizeof before_);
+    else
+      RegDeleteValueW(key, L"LogPixels");
+    RegCloseKey(key);
   }
+
+  static constexpr const wchar_t* kDesktop = L"Control Panel\\Desktop";
+  bool had_ = false;
+  DWORD before_ = 96;
 };
 
 // A length at 96 dpi at 144, rounded as MulDiv rounds.
