@@ -21,6 +21,8 @@ constexpr UINT WMU_SET_PALETTE = WM_USER + 3;
 constexpr UINT WMU_SET_SPAN = WM_USER + 4;
 // Ours: tells the echogram window that the logged file was closed (wParam, lParam unused).
 constexpr UINT WMU_FILE_CLOSED = WM_USER + 5;
+// Ours: to the main window from the export worker as it ends (wParam, lParam unused).
+constexpr UINT WMU_EXPORT_DONE = WM_USER + 6;
 
 constexpr UINT_PTR kPortRefreshTimer = 2;
 constexpr UINT kPortRefreshMs = 5000;
@@ -60,6 +62,13 @@ struct APPDATA {
   float view_gamma;
   int32_t view_palette;
   BOOL view_settings_set;
+  // Ours: the echogram shows the four view fields (OK was pressed in Viewer settings, or
+  // they were remembered from an earlier run): only then are they kept between runs.
+  BOOL view_settings_applied;
+  // Ours: Exit was answered "Wait": the program ends once the export has finished.
+  BOOL quit_after_export;
+  // Ours: the control that had the keyboard focus when the window was last deactivated.
+  HWND hWndFocus;
 };
 
 // The record, found from the main window itself, a dialog it owns or one of its children;

@@ -7,6 +7,8 @@
 #include <array>
 #include <atomic>
 #include <iterator>
+#include <mutex>
+#include <string>
 
 #include "control/app_state.h"
 #include "control/control.h"
@@ -29,9 +31,19 @@ constexpr UINT kPollMs = 1000;
 wchar_t g_output_path[kOutputPathChars];
 // One export at a time: set before a worker starts, cleared by the worker as it ends.
 std::atomic<bool> g_export_running{false};
+// Set to call the running export off (Quit and discard); its temporary file is removed.
+std::atomic<bool> g_export_stop{false};
 // The progress bar of the dialog that started the running worker; cleared when that dialog
 // goes, so that the worker never addresses a window that no longer exists.
 std::atomic<HWND> g_progress_bar{nullptr};
+// The open export dialog (window thread only).
+HWND g_dialog = nullptr;
+// The running (or last) worker's thread, kept for a quit that must wait for its end.
+HANDLE g_thread = nullptr;
+// What the last worker has to tell, shown once by the window thread.
+std::mutex g_outcome_mu;
+std::wstring g_outcome_text, g_outcome_caption;
+std::wstring g_running_output;
 
 class BarProgress : public ExportProgress {
  public:
@@ -52,23 +64,30 @@ struct ExportRun {
   HWND owner;  // the main window: owner of the worker's messages
 };
 
+// The worker's outcome for the window thread to show; nothing for a stopped export or one
+// that ended well.
+void KeepOutcome(const ExportResult& r) {
+  if (r.ok() || r.status == ExportStatus::kBlockTooLarge || r.status == ExportStatus::kStopped)
+    return;
+  std::lock_guard<std::mutex> lock(g_outcome_mu);
+  g_outcome_text = Wide(r.message);
+  g_outcome_caption = r.system_error != 0 ? L"GetLastError" : LoadText(IDS_CAPTION_ERROR);
+}
+
 DWORD WINAPI ExportThread(LPVOID param) {
   auto* run = static_cast<ExportRun*>(param);
   BarProgress progress;
   ExportOptions options;
-  // Written beside the target and renamed when complete: a failed export leaves no
-  // half-written file and an existing one as it was.
+  // Written beside the target and renamed when complete: a failed or stopped export leaves
+  // no half-written file and an existing one as it was.
   options.atomic_output = true;
-  const ExportResult r = ExportWorker(run->job, progress, options);
-  if (!r.ok() && r.status != ExportStatus::kBlockTooLarge) {
-    const std::wstring text = Wide(r.message);
-    if (r.system_error != 0)
-      MessageBoxW(run->owner, text.c_str(), L"GetLastError", MB_OK | MB_ICONERROR);
-    else
-      ErrorBox(run->owner, text);
-  }
+  options.stop = &g_export_stop;
+  KeepOutcome(ExportWorker(run->job, progress, options));
+  const HWND owner = run->owner;
   delete run;
   g_export_running = false;
+  // The window thread shows the outcome, in a box owned by a live window.
+  PostMessageW(owner, WMU_EXPORT_DONE, 0, 0);
   return 0;
 }
 
@@ -101,6 +120,51 @@ void OnInit(HWND dlg) {
   SetTimer(dlg, kPollTimer, kPollMs, nullptr);
 }
 
+// The output chooser: asks before replacing a file, and adds the extension of the chosen
+// format when the user types none.
+bool ChooseOutput(HWND dlg) {
+  const int format = ListSelection(dlg, IDC_EXPORT_FORMAT);
+  const bool csv = format == kFormatCsv;
+  const std::wstring ext = Wide(ExportExtension(format));
+  DWORD error = 0;
+  const UINT filter = csv ? IDS_FILTER_CSV : IDS_FILTER_LOG;
+  const bool chosen = ChooseFile(dlg, {Chooser::kSave, filter,
+                                       ext.c_str(), ChooserFolder::kExport},
+                                 g_output_path, kOutputPathChars, &error);
+  if (error != 0) {
+    ShowLastError(dlg);
+    return false;
+  }
+  return chosen;
+}
+
+// Starts the worker on `job`; false (nothing runs) when the thread could not start.
+bool StartWorker(HWND dlg, APPDATA* app, const EXPORTJOB& job) {
+  auto* run = new ExportRun{job, GetParent(dlg)};
+  EnableWindow(GetDlgItem(dlg, IDOK), FALSE);
+  g_progress_bar = GetDlgItem(dlg, IDC_EXPORT_PROGRESS);
+  g_export_stop = false;
+  g_export_running = true;
+  g_running_output = Wide(job.output_path);
+  HANDLE thread = CreateThread(nullptr, 0, ExportThread, run, 0, nullptr);
+  if (!thread) {
+    const DWORD code = GetLastError();
+    delete run;
+    g_export_running = false;
+    EnableWindow(GetDlgItem(dlg, IDOK), TRUE);
+    ShowErrorCode(dlg, static_cast<int>(code));
+    return false;
+  }
+  if (g_thread) CloseHandle(g_thread);
+  g_thread = thread;
+  // The dialog's own handle on the worker, which Cancel closes; ours stays for a quit.
+  HANDLE mine = nullptr;
+  DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &mine, 0, FALSE,
+                  DUPLICATE_SAME_ACCESS);
+  app->hExportThread = mine;
+  return true;
+}
+
 void OnOk(HWND dlg) {
   APPDATA* app = AppData(dlg);
   if (!app) return;
@@ -109,14 +173,7 @@ void OnOk(HWND dlg) {
     ErrorBox(dlg, LoadText(IDS_EXPORT_RUNNING));
     return;
   }
-  DWORD ext = 0;
-  const bool chosen =
-      ChooseFile(dlg, Chooser::kSave, IDS_FILTER_LOG, g_output_path, kOutputPathChars, &ext);
-  if (ext != 0) {
-    ShowLastError(dlg);
-    return;
-  }
-  if (!chosen || !app->data_loaded) return;
+  if (!ChooseOutput(dlg) || !app->data_loaded) return;
 
   EXPORTJOB job;
   const TIMERSETTINGS header = DecodeTimerSettings(app->data_header);
@@ -130,21 +187,7 @@ void OnOk(HWND dlg) {
     ErrorBox(dlg, why);
     return;
   }
-
-  auto* run = new ExportRun{job, GetParent(dlg)};
-  EnableWindow(GetDlgItem(dlg, IDOK), FALSE);
-  g_progress_bar = GetDlgItem(dlg, IDC_EXPORT_PROGRESS);
-  g_export_running = true;
-  HANDLE thread = CreateThread(nullptr, 0, ExportThread, run, 0, nullptr);
-  if (!thread) {
-    const DWORD code = GetLastError();
-    delete run;
-    g_export_running = false;
-    EnableWindow(GetDlgItem(dlg, IDOK), TRUE);
-    ShowErrorCode(dlg, static_cast<int>(code));
-    return;
-  }
-  app->hExportThread = thread;
+  StartWorker(dlg, app, job);
 }
 
 void OnPoll(HWND dlg) {
@@ -155,6 +198,7 @@ void OnPoll(HWND dlg) {
   if (obj == WAIT_OBJECT_0) {
     CloseHandle(app->hExportThread);
     app->hExportThread = nullptr;
+    ShowExportOutcome(dlg);
     EndDialog(dlg, 0);
   }
 }
@@ -167,9 +211,20 @@ void OnCancel(HWND dlg) {
   EndDialog(dlg, IDCANCEL);
 }
 
+void OnDestroy(HWND dlg) {
+  KillTimer(dlg, kPollTimer);
+  g_progress_bar = nullptr;
+  g_dialog = nullptr;
+  // An outcome that arrived while the dialog was open and was not shown by it.
+  if (!g_export_running) PostMessageW(GetParent(dlg), WMU_EXPORT_DONE, 0, 0);
+}
+
 INT_PTR CALLBACK ExportProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
   switch (msg) {
-    case WM_INITDIALOG: OnInit(dlg); return TRUE;
+    case WM_INITDIALOG:
+      g_dialog = dlg;
+      OnInit(dlg);
+      return TRUE;
     case WM_TIMER:
       if (wParam == kPollTimer) OnPoll(dlg);
       return TRUE;
@@ -179,10 +234,7 @@ INT_PTR CALLBACK ExportProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
         case IDCANCEL: OnCancel(dlg); return TRUE;
       }
       return FALSE;
-    case WM_DESTROY:
-      KillTimer(dlg, kPollTimer);
-      g_progress_bar = nullptr;
-      return FALSE;
+    case WM_DESTROY: OnDestroy(dlg); return FALSE;
     default: return FALSE;
   }
 }
@@ -190,5 +242,27 @@ INT_PTR CALLBACK ExportProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
 }  // namespace
 
 INT_PTR RunExportDialog(HWND main) { return RunDialog(main, IDD_EXPORT_FILE, ExportProc); }
+
+bool ExportRunning() { return g_export_running; }
+bool ExportDialogOpen() { return g_dialog != nullptr; }
+std::wstring RunningExportOutput() { return g_running_output; }
+
+void StopExport() { g_export_stop = true; }
+
+bool WaitExportEnded(DWORD ms) {
+  return !g_export_running || !g_thread || WaitForSingleObject(g_thread, ms) == WAIT_OBJECT_0;
+}
+
+void ShowExportOutcome(HWND owner) {
+  std::wstring text, caption;
+  {
+    std::lock_guard<std::mutex> lock(g_outcome_mu);
+    text.swap(g_outcome_text);
+    caption.swap(g_outcome_caption);
+  }
+  if (text.empty()) return;
+  MessageBoxW(owner, text.c_str(), caption.c_str(),
+              MB_OK | (caption == L"GetLastError" ? MB_ICONERROR : 0));
+}
 
 }  // namespace zt::control

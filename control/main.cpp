@@ -19,9 +19,22 @@ HWND InitInstance(HINSTANCE instance, int show, const wchar_t* class_name,
                               CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
   if (!hwnd) return nullptr;
   zt::platform::DebugTrace("InitInstance()\n");
-  ShowWindow(hwnd, show);
+  zt::control::PlaceMainWindow(hwnd, show);
   UpdateWindow(hwnd);
   return hwnd;
+}
+
+// Enter presses the main window's push button that has the focus (Space does by itself).
+bool PressFocusedButton(HWND main, const MSG& msg) {
+  if (msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN || !IsChild(main, msg.hwnd))
+    return false;
+  wchar_t cls[16] = {};
+  GetClassNameW(msg.hwnd, cls, 16);
+  const LONG_PTR type = GetWindowLongPtrW(msg.hwnd, GWL_STYLE) & BS_TYPEMASK;
+  if (lstrcmpiW(cls, L"Button") != 0 || (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON))
+    return false;
+  SendMessageW(msg.hwnd, BM_CLICK, 0, 0);
+  return true;
 }
 
 }  // namespace
@@ -40,6 +53,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
   wchar_t class_name[kMaxLoadString + 1] = {};
   LoadStringW(instance, IDS_APP_TITLE, title, kMaxLoadString);
   LoadStringW(instance, IDC_ZT615_CONTROL, class_name, kMaxLoadString);
+  zt::control::LoadRememberedSettings();
   zt::control::RegisterMainClass(instance, class_name);
   zt::control::RegisterEchoClass(instance);
 
@@ -60,10 +74,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
     if (got == -1) break;
     // Alt+? reaches the main window also while one of its buttons has the focus.
     HWND target = msg.hwnd && GetAncestor(msg.hwnd, GA_ROOT) == main ? main : msg.hwnd;
-    if (!TranslateAcceleratorW(target, accelerators, &msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
+    if (TranslateAcceleratorW(target, accelerators, &msg)) continue;
+    if (target == main && PressFocusedButton(main, msg)) continue;
+    // Tab and Shift+Tab move through the main window's controls, as in a dialog.
+    if (target == main && IsDialogMessageW(main, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
   }
   Gdiplus::GdiplusShutdown(gdiplus_token);
   return static_cast<int>(msg.wParam);

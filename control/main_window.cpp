@@ -27,7 +27,6 @@ namespace {
 
 constexpr int kColumnWidth = 170;
 constexpr int kStatusBarSpace = 24;
-constexpr int kChooserChars = 256;
 
 APPDATA* State(HWND main) {
   return reinterpret_cast<APPDATA*>(GetWindowLongPtrW(main, GWLP_USERDATA));
@@ -50,8 +49,35 @@ HWND Child(HWND main, const wchar_t* cls, const wchar_t* text, DWORD style) {
                          Instance(main), nullptr);
 }
 
+// The font of the controls: the stock GUI font at the window's dpi (the stock font is made
+// for the system's). Kept for the life of the window; replaced when the dpi changes.
+HFONT g_font = nullptr;
+
+void SetControlFont(APPDATA* app, int dpi) {
+  LOGFONTW lf = {};
+  GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
+  const int system_dpi = WindowDpi(nullptr);
+  if (dpi != system_dpi) lf.lfHeight = MulDiv(lf.lfHeight, dpi, system_dpi);
+  HFONT font = CreateFontIndirectW(&lf);
+  for (HWND h : {app->hWndComboPorts, app->hWndConnect, app->hWndSyncTime,
+                 app->hWndUploadSettings, app->hWndGroupDevice, app->hWndListTimers,
+                 app->hWndDefaultTimer, app->hWndAddTimer, app->hWndDeleteTimer,
+                 app->hWndSaveTimers, app->hWndGroupSettings, app->hWndShowData,
+                 app->hWndExportData, app->hWndGroupLoggedData, app->hWndStatusBar})
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  if (g_font) DeleteObject(g_font);
+  g_font = font;
+}
+
+void SetStatusParts(APPDATA* app, int dpi) {
+  SendMessageW(app->hWndStatusBar, SB_SETMINHEIGHT, static_cast<WPARAM>(Scaled(10, dpi)), 0);
+  int parts[3] = {Scaled(100, dpi), Scaled(250, dpi), -1};
+  SendMessageW(app->hWndStatusBar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
+}
+
 void CreateControls(HWND main, APPDATA* app) {
-  const DWORD group = BS_GROUPBOX | WS_GROUP | WS_TABSTOP;
+  // The group boxes frame the controls but take no focus: Tab passes them by.
+  const DWORD group = BS_GROUPBOX | WS_GROUP;
   app->hWndComboPorts = Child(main, L"ComboBox", nullptr, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP);
   app->hWndConnect = Child(main, L"Button", L"Connect", WS_TABSTOP);
   app->hWndSyncTime = Child(main, L"Button", L"Sync Time", WS_TABSTOP);
@@ -71,23 +97,27 @@ void CreateControls(HWND main, APPDATA* app) {
   app->hWndGroupLoggedData = Child(main, L"Button", L"Logged Data", group);
   app->hWndStatusBar = Child(main, STATUSCLASSNAMEW, nullptr, 0);
 
-  LOGFONTW lf = {};
-  GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
-  HFONT font = CreateFontIndirectW(&lf);  // lives as long as the process
-  for (HWND h : {app->hWndComboPorts, app->hWndConnect, app->hWndSyncTime,
-                 app->hWndUploadSettings, app->hWndGroupDevice, app->hWndListTimers,
-                 app->hWndDefaultTimer, app->hWndAddTimer, app->hWndDeleteTimer,
-                 app->hWndSaveTimers, app->hWndGroupSettings, app->hWndShowData,
-                 app->hWndExportData, app->hWndGroupLoggedData, app->hWndStatusBar})
-    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-
-  SendMessageW(app->hWndStatusBar, SB_SETMINHEIGHT, 10, 0);
-  int parts[3] = {100, 250, -1};
-  SendMessageW(app->hWndStatusBar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
+  const int dpi = WindowDpi(main);
+  SetControlFont(app, dpi);
+  SetStatusParts(app, dpi);
   SetStatus(app, 0, LoadText(IDS_DISCONNECTED));
 }
 
-void PlaceControls(APPDATA* app) {
+// Tab and Shift+Tab follow the column from top to bottom (the window's stacking order).
+void SetTabOrder(APPDATA* app) {
+  const HWND order[] = {app->hWndComboPorts,  app->hWndConnect,      app->hWndSyncTime,
+                        app->hWndUploadSettings, app->hWndDefaultTimer, app->hWndListTimers,
+                        app->hWndAddTimer,    app->hWndDeleteTimer,  app->hWndSaveTimers,
+                        app->hWndShowData,    app->hWndExportData};
+  HWND after = HWND_TOP;
+  for (HWND h : order) {
+    SetWindowPos(h, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    after = h;
+  }
+}
+
+// The column in pixels at 96 dpi, scaled to the window's.
+void PlaceControls(APPDATA* app, int dpi) {
   struct Place {
     HWND hwnd;
     int x, y, w, h;
@@ -101,10 +131,12 @@ void PlaceControls(APPDATA* app) {
       {app->hWndSaveTimers, 10, 380, 150, 50},    {app->hWndGroupLoggedData, 5, 395, 160, 105},
       {app->hWndShowData, 10, 425, 150, 30},      {app->hWndExportData, 10, 460, 150, 30},
   };
-  for (const Place& p : places) MoveWindow(p.hwnd, p.x, p.y, p.w, p.h, TRUE);
+  for (const Place& p : places)
+    MoveWindow(p.hwnd, Scaled(p.x, dpi), Scaled(p.y, dpi), Scaled(p.w, dpi), Scaled(p.h, dpi),
+               TRUE);
   // The save button's place runs into the "Logged Data" group and "Show Data" below it: it
-  // is kept on top, and they leave it alone when they paint, so that its label can be read.
-  SetWindowPos(app->hWndSaveTimers, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  // stacks above them (the tab order puts it first), and they leave it alone when they
+  // paint, so that its label can be read.
   for (HWND below : {app->hWndGroupLoggedData, app->hWndShowData})
     SetWindowLongPtrW(below, GWL_STYLE, GetWindowLongPtrW(below, GWL_STYLE) | WS_CLIPSIBLINGS);
 }
@@ -112,8 +144,10 @@ void PlaceControls(APPDATA* app) {
 void LayoutMainWindow(HWND main, APPDATA* app) {
   RECT rc;
   GetClientRect(main, &rc);
-  MoveWindow(app->hWndEcho, rc.left + kColumnWidth, rc.top, rc.right - (kColumnWidth + 1),
-             rc.bottom - kStatusBarSpace, TRUE);
+  const int dpi = WindowDpi(main);
+  const int column = Scaled(kColumnWidth, dpi);
+  MoveWindow(app->hWndEcho, rc.left + column, rc.top, rc.right - (column + 1),
+             rc.bottom - Scaled(kStatusBarSpace, dpi), TRUE);
   SendMessageW(app->hWndStatusBar, WM_SIZE, 0, 0);
 }
 
@@ -233,88 +267,32 @@ void OnTimerListNotify(HWND main, APPDATA* app, HWND list, int code) {
   }
 }
 
-void SaveTimerList(HWND main, APPDATA* app) {
-  wchar_t path[kChooserChars] = {};
-  wcsncpy(path, LoadText(IDS_TIMERS_DAT).c_str(), kChooserChars - 1);
-  DWORD ext = 0;
-  const bool chosen = ChooseFile(main, Chooser::kSave, IDS_FILTER_DAT, path, kChooserChars, &ext);
-  if (ext != 0) {
-    ShowLastError(main);
-    return;
-  }
-  if (!chosen) return;
-  int error = 0;
-  std::string why;
-  if (SaveTimerFile(Utf8(path), app->timers, app->timer_count, &error, &why)) return;
-  if (error != 0)
-    ShowErrorCode(main, error);
-  else
-    ErrorBox(main, Utf8(path) + ": " + why);
-}
-
-// ---- logged data ----------------------------------------------------------------------
-
-void CloseLoggedData(APPDATA* app) {
-  if (!app->data_loaded && !app->hDataFile) return;
-  app->data_loaded = FALSE;
-  std::memset(app->data_header, 0, sizeof app->data_header);
-  if (app->hDataFile && app->hDataFile != INVALID_HANDLE_VALUE) CloseHandle(app->hDataFile);
-  app->hDataFile = nullptr;
-  app->data_file_path[0] = L'\0';
-  EnableWindow(app->hWndExportData, FALSE);
-  SendMessageW(app->hWndEcho, WMU_FILE_CLOSED, 0, 0);
-}
-
-// The chosen file is checked before the open one is let go: a refused choice leaves the
-// file that was open (and "Export Data") as they were.
-void LoadLoggedData(HWND main, APPDATA* app, const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    ShowLastError(main);
-    return;
-  }
-  // A file the viewer and the export cannot read is refused here, whole: too short for its
-  // header, or a range without a record size.
-  platform::File check;
-  LoggedFileInfo info;
-  std::string why;
-  const std::string utf8 = Utf8(path);
-  if (!check.OpenRead(utf8) || !InspectLoggedFile(check, &info, &why)) {
-    CloseHandle(file);
-    ErrorBox(main, utf8 + ": " + (why.empty() ? platform::ErrorText(check.last_error()) : why));
-    return;
-  }
-  uint8_t header[kTimerRecordSize] = {};
-  DWORD got = 0;
-  if (!ReadFile(file, header, sizeof header, &got, nullptr) || got != sizeof header) {
-    const DWORD code = GetLastError();
-    CloseHandle(file);
-    ShowErrorCode(main, static_cast<int>(code));
-    return;
-  }
-  CloseLoggedData(app);
-  app->hDataFile = file;
-  wcsncpy(app->data_file_path, path.c_str(), MAX_PATH - 1);
-  app->data_file_path[MAX_PATH - 1] = L'\0';
-  std::memcpy(app->data_header, header, sizeof header);
-  app->data_loaded = TRUE;
-  SendMessageW(app->hWndEcho, WMU_FILE_OPENED, 0, 0);
-  EnableWindow(app->hWndExportData, TRUE);
-}
-
-void ShowData(HWND main, APPDATA* app) {
-  wchar_t path[kChooserChars] = {};
-  DWORD ext = 0;
-  const bool chosen = ChooseFile(main, Chooser::kOpen, IDS_FILTER_BIN, path, kChooserChars, &ext);
-  if (ext != 0) {
-    ShowLastError(main);
-    return;
-  }
-  if (chosen) LoadLoggedData(main, app, path);
-}
-
 // ---- messages -------------------------------------------------------------------------
+
+// The remembered port when it is still listed, else the first.
+int RememberedPortItem(APPDATA* app) {
+  const std::optional<uint32_t>& port = Remembered().port;
+  for (int i = 0; port && i < CountPorts(app->ports); ++i)
+    if (app->ports[i].port_number == *port) return i;
+  return 0;
+}
+
+// Viewer settings remembered from an earlier run: as if the dialog had just stored them.
+void RestoreViewerSettings(APPDATA* app) {
+  const std::optional<ViewerChoice>& v = Remembered().viewer;
+  if (!v) return;
+  app->view_span_s = v->span_s;
+  app->view_max_altitude_m = v->max_altitude_m;
+  app->view_gamma = v->gamma;
+  app->view_palette = v->palette;
+  app->view_settings_set = TRUE;
+  app->view_settings_applied = TRUE;
+  SendMessageW(app->hWndEcho, WMU_SET_GAMMA, 0, reinterpret_cast<LPARAM>(&app->view_gamma));
+  SendMessageW(app->hWndEcho, WMU_SET_MAX_ALTITUDE, 0,
+               reinterpret_cast<LPARAM>(&app->view_max_altitude_m));
+  SendMessageW(app->hWndEcho, WMU_SET_PALETTE, 0, reinterpret_cast<LPARAM>(&app->view_palette));
+  SendMessageW(app->hWndEcho, WMU_SET_SPAN, 0, reinterpret_cast<LPARAM>(&app->view_span_s));
+}
 
 LRESULT OnCreate(HWND main, const CREATESTRUCTW* cs) {
   auto* app = static_cast<APPDATA*>(LocalAlloc(LPTR, sizeof(APPDATA)));
@@ -327,12 +305,31 @@ LRESULT OnCreate(HWND main, const CREATESTRUCTW* cs) {
   CreateControls(main, app);
   EnumerateComPorts(app->ports);
   SortPorts(app->ports);
-  FillPortList(app, 0);
+  FillPortList(app, RememberedPortItem(app));
   SetTimer(main, kPortRefreshTimer, kPortRefreshMs, nullptr);
-  PlaceControls(app);
+  SetTabOrder(app);
+  PlaceControls(app, WindowDpi(main));
   EnableWindow(app->hWndExportData, FALSE);
   app->default_timer = NewTimerRecord(DefaultTimerSettings());
+  RestoreViewerSettings(app);
   return 0;
+}
+
+// Exit and the close box: the settings are kept and the window goes, unless an export is
+// still being written and the user waits for it.
+void Leave(HWND main) {
+  if (!ConfirmQuit(main, false)) return;
+  SaveRememberedSettings(main);
+  DestroyWindow(main);
+}
+
+// The export worker has ended: its error box, if any, and a quit that waited for it.
+void OnExportDone(HWND main, APPDATA* app) {
+  if (!ExportDialogOpen()) ShowExportOutcome(main);
+  if (app->quit_after_export && !ExportRunning()) {
+    SaveRememberedSettings(main);
+    DestroyWindow(main);
+  }
 }
 
 LRESULT OnCommand(HWND main, int id, HWND ctl, UINT code) {
@@ -346,33 +343,89 @@ LRESULT OnCommand(HWND main, int id, HWND ctl, UINT code) {
     else if (ctl == app->hWndSyncTime) RunDeviceConnection(main, app, DeviceDialog::kSync);
     else if (ctl == app->hWndUploadSettings) RunDeviceConnection(main, app, DeviceDialog::kUpload);
     else if (ctl == app->hWndDeleteTimer) DeleteCurrentTimer(app);
-    else if (ctl == app->hWndSaveTimers) { if (app->timer_count > 0) SaveTimerList(main, app); }
-    else if (ctl == app->hWndShowData) ShowData(main, app);
+    else if (ctl == app->hWndSaveTimers) SaveTimerList(main);
+    else if (ctl == app->hWndShowData) ShowData(main);
     else if (ctl == app->hWndExportData) { if (app->data_loaded) RunExportDialog(main); }
     return 0;
   }
   switch (id) {
     case IDM_ABOUT: RunAboutBox(main); return 0;
-    case IDM_EXIT: DestroyWindow(main); return 0;
+    case IDM_EXIT: Leave(main); return 0;
     case IDM_VIEWER_SETTINGS: RunViewerSettingsDialog(main); return 0;
+    case IDM_OPEN_TIMERS: OpenTimerList(main); return 0;
+    case IDM_CLOSE_DATA: CloseData(main); return 0;
     default:
       return DefWindowProcW(main, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(ctl));
+  }
+}
+
+// The focus returns to the control that had it when the window is activated again.
+void OnActivate(HWND main, APPDATA* app, WPARAM wParam) {
+  if (LOWORD(wParam) == WA_INACTIVE) {
+    HWND focus = GetFocus();
+    app->hWndFocus = focus && IsChild(main, focus) ? focus : nullptr;
+  }
+}
+
+void OnSetFocus(APPDATA* app) {
+  if (app->hWndFocus && IsWindow(app->hWndFocus) && IsWindowEnabled(app->hWndFocus))
+    SetFocus(app->hWndFocus);
+}
+
+// Another dpi (the window moved to another monitor, or the scale changed): the suggested
+// rectangle, then the column and its font at the new density.
+void OnDpiChanged(HWND main, APPDATA* app, WPARAM wParam, const RECT* suggested) {
+  const int dpi = HIWORD(wParam);
+  SetControlFont(app, dpi);
+  SetStatusParts(app, dpi);
+  PlaceControls(app, dpi);
+  SetWindowPos(main, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+               suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  LayoutMainWindow(main, app);
+}
+
+// WM_ENDSESSION: the logon ends only when wParam says so; a cancelled one changes nothing.
+void OnEndSession(HWND main, WPARAM ending) {
+  if (!ending) return;
+  SaveRememberedSettings(main);
+  PostQuitMessage(0);
+}
+
+LRESULT OnOtherMessage(HWND hwnd, APPDATA* app, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_CLOSE: Leave(hwnd); return 0;
+    case WM_QUERYENDSESSION: return ConfirmQuit(hwnd, true) ? TRUE : FALSE;
+    case WM_ENDSESSION: OnEndSession(hwnd, wParam); return 0;
+    case WM_ACTIVATE:
+      OnActivate(hwnd, app, wParam);
+      return DefWindowProcW(hwnd, msg, wParam, lParam);
+    case WM_SETFOCUS: OnSetFocus(app); return 0;
+    case WM_INITMENUPOPUP:
+      EnableMenuItem(reinterpret_cast<HMENU>(wParam), IDM_CLOSE_DATA,
+                     MF_BYCOMMAND | (app->data_loaded ? MF_ENABLED : MF_GRAYED));
+      return 0;
+    case WM_DPICHANGED: OnDpiChanged(hwnd, app, wParam, reinterpret_cast<RECT*>(lParam)); return 0;
+    case WMU_EXPORT_DONE: OnExportDone(hwnd, app); return 0;
+    case WMU_TIMER_CHANGED:
+      UpdateTimerList(hwnd, app, reinterpret_cast<TIMERSETTINGS*>(lParam));
+      return 0;
+    default: return DefWindowProcW(hwnd, msg, wParam, lParam);
   }
 }
 
 LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_CREATE: return OnCreate(hwnd, reinterpret_cast<CREATESTRUCTW*>(lParam));
-    case WM_DESTROY:
-    case WM_ENDSESSION: PostQuitMessage(0); return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
     case WM_SIZE:
       if (wParam != SIZE_MINIMIZED && State(hwnd)) LayoutMainWindow(hwnd, State(hwnd));
       return 0;
-    case WM_QUERYENDSESSION: return TRUE;
     case WM_GETMINMAXINFO: {
+      // 500 x 700 at 96 dpi: the column and its status bar fit at any density.
       auto* mmi = reinterpret_cast<MINMAXINFO*>(lParam);
-      mmi->ptMinTrackSize.x = 500;
-      mmi->ptMinTrackSize.y = 700;
+      const int dpi = WindowDpi(hwnd);
+      mmi->ptMinTrackSize.x = Scaled(kWindowMinWidth, dpi);
+      mmi->ptMinTrackSize.y = Scaled(kWindowMinHeight, dpi);
       return 0;
     }
     case WM_COMMAND:
@@ -380,10 +433,9 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     case WM_TIMER:
       if (wParam == kPortRefreshTimer && State(hwnd)) RefreshPortList(State(hwnd));
       return 0;
-    case WMU_TIMER_CHANGED:
-      if (State(hwnd)) UpdateTimerList(hwnd, State(hwnd), reinterpret_cast<TIMERSETTINGS*>(lParam));
-      return 0;
-    default: return DefWindowProcW(hwnd, msg, wParam, lParam);
+    default:
+      if (APPDATA* app = State(hwnd)) return OnOtherMessage(hwnd, app, msg, wParam, lParam);
+      return DefWindowProcW(hwnd, msg, wParam, lParam);
   }
 }
 
@@ -408,10 +460,6 @@ bool RegisterMainClass(HINSTANCE instance, const wchar_t* class_name) {
   wc.lpszMenuName = MAKEINTRESOURCEW(IDC_ZT615_CONTROL);
   wc.lpszClassName = class_name;
   return RegisterClassExW(&wc) != 0;
-}
-
-void OpenLoggedData(HWND main, const std::wstring& path) {
-  if (APPDATA* app = State(main)) LoadLoggedData(main, app, path);
 }
 
 TIMERSETTINGS* NewTimerRecord(const TIMERSETTINGS& value) {

@@ -41,10 +41,11 @@ void OnInit(HWND dlg) {
                    app->view_palette == viewer::kYellow ? IDC_VIEW_YELLOW : IDC_VIEW_RAINBOW);
 }
 
-// OK, Cancel, Esc and the close box all keep what the dialog shows and tell the echogram.
-void OnClose(HWND dlg, WPARAM wParam) {
+// OK keeps what the dialog shows and tells the echogram.
+void OnOk(HWND dlg, WPARAM wParam) {
   APPDATA* app = AppData(dlg);
   if (app) {
+    app->view_settings_applied = TRUE;
     app->view_palette =
         IsDlgButtonChecked(dlg, IDC_VIEW_RAINBOW) == BST_CHECKED ? viewer::kRainbow : viewer::kYellow;
     const int span = ListSelection(dlg, IDC_VIEW_SPAN);
@@ -61,15 +62,20 @@ void OnClose(HWND dlg, WPARAM wParam) {
     SendMessageW(echo, WMU_SET_PALETTE, wParam, reinterpret_cast<LPARAM>(&app->view_palette));
     SendMessageW(echo, WMU_SET_SPAN, wParam, reinterpret_cast<LPARAM>(&app->view_span_s));
   }
-  EndDialog(dlg, LOWORD(wParam));
+  EndDialog(dlg, IDOK);
 }
 
 INT_PTR CALLBACK ViewerSettingsDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
   switch (msg) {
     case WM_INITDIALOG: OnInit(dlg); return TRUE;
     case WM_COMMAND:
-      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-        OnClose(dlg, wParam);
+      if (LOWORD(wParam) == IDOK) {
+        OnOk(dlg, wParam);
+        return TRUE;
+      }
+      // Cancel, Esc and the close box leave the view as it was.
+      if (LOWORD(wParam) == IDCANCEL) {
+        EndDialog(dlg, IDCANCEL);
         return TRUE;
       }
       return FALSE;

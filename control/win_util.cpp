@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "control/control.h"
 #include "control_ids.h"
 #include "platform/civil_time_win.h"
 #include "platform/utf8.h"
@@ -66,14 +67,38 @@ platform::CivilTime PickerPair(HWND dlg, int date_id, int time_id) {
   return platform::CivilFromSystemTimes(date, time);
 }
 
+int WindowDpi(HWND hwnd) {
+  // GetDpiForWindow exists from Windows 10 (1607) on; older systems have one dpi for all.
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static const auto get_dpi = reinterpret_cast<GetDpiForWindowFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (get_dpi && hwnd) {
+    const UINT dpi = get_dpi(hwnd);
+    if (dpi > 0) return static_cast<int>(dpi);
+  }
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+  if (screen) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
 INT_PTR RunDialog(HWND owner, int id, DLGPROC proc, LPARAM param) {
   HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE));
   return DialogBoxParamW(instance, MAKEINTRESOURCEW(id), owner, proc, param);
 }
 
-bool ChooseFile(HWND owner, Chooser kind, UINT filter_id, wchar_t* path, DWORD chars,
+bool ChooseFile(HWND owner, const ChooserSpec& kind_of, wchar_t* path, DWORD chars,
                 DWORD* ext_error) {
-  return ChooseFileName(owner, kind, LoadText(filter_id), path, chars, ext_error);
+  const std::wstring folder = RememberedFolder(kind_of.folder);
+  ChooserOptions options;
+  options.default_ext = kind_of.default_ext;
+  options.overwrite_prompt = true;
+  const bool named_folder = wcschr(path, L'\\') || wcschr(path, L'/');
+  if (!folder.empty() && !named_folder) options.initial_dir = folder.c_str();
+  const bool chosen =
+      ChooseFileName(owner, kind_of.kind, LoadText(kind_of.filter_id), path, chars, ext_error, options);
+  if (chosen) RememberFolderOf(kind_of.folder, path);
+  return chosen;
 }
 
 }  // namespace zt::control

@@ -8,6 +8,7 @@
 
 #include "platform/time.h"
 #include "platform/choose_file_win.h"
+#include "shell/control_settings.h"
 
 namespace zt::control {
 
@@ -34,11 +35,25 @@ void SetPickerPair(HWND dlg, int date_id, int time_id, const platform::CivilTime
 // The date of the date picker with the time of day of the time picker.
 platform::CivilTime PickerPair(HWND dlg, int date_id, int time_id);
 
+// The dots per inch of the monitor a window is on (the system's when the system cannot say
+// per window), and a length of 96-dpi pixels at that density.
+int WindowDpi(HWND hwnd);
+inline int Scaled(int pixels_at_96, int dpi) { return MulDiv(pixels_at_96, dpi, 96); }
+
 // Runs dialog template `id` modally, owned by `owner`, with the program's instance.
 INT_PTR RunDialog(HWND owner, int id, DLGPROC proc, LPARAM param = 0);
 
-// The open or save chooser with the filter of string `filter_id`.
-bool ChooseFile(HWND owner, Chooser kind, UINT filter_id, wchar_t* path, DWORD chars,
+// A chooser of the control program: its kind, the filter string, the extension a save
+// chooser adds to a name typed without one, and the folder it remembers.
+struct ChooserSpec {
+  Chooser kind;
+  UINT filter_id;
+  const wchar_t* default_ext;  // null: none
+  ChooserFolder folder;
+};
+// Runs it on `path`; a save chooser asks before replacing a file. It starts in its
+// remembered folder when `path` names none, and remembers the folder of a chosen file.
+bool ChooseFile(HWND owner, const ChooserSpec& kind_of, wchar_t* path, DWORD chars,
                 DWORD* ext_error);
 
 }  // namespace zt::control

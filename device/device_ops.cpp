@@ -23,6 +23,10 @@ int QueryDeviceInfo(platform::SerialPort* port, DeviceInfo* info, int32_t* faile
                            {GET_TEMPERATURE, &got.temperature}, {GET_BATTERY, &got.battery},
                            {GET_SD_CARD, &got.sd},             {GET_DEVICE_ID, &got.device_id}};
   for (const Query& q : queries) {
+    if (ticks.Stopped()) {
+      if (failed_code) *failed_code = q.code;
+      return kExchangeStopped;
+    }
     const int rc = ZR615_GetData(port, q.code, q.result, &ticks);
     ticks.Sleep(kQueryPauseMs);
     if (rc < 0) {
@@ -80,7 +84,9 @@ int UploadAddedTimers(platform::SerialPort* port, TIMERSETTINGS* const* timers, 
   int done = 0;
   if (progress) progress(done, total);
   // One frame; a frame the line did not take ends the upload there, without its pause.
+  bool stopped = false;
   auto send = [&](int32_t code, const TIMERSETTINGS* record) {
+    if (ticks.Stopped()) return !(stopped = true);
     if (ZR615_SendCommand(port, code, record) != 0) {
       if (system_error) *system_error = port->LastError();
       return false;
@@ -90,10 +96,11 @@ int UploadAddedTimers(platform::SerialPort* port, TIMERSETTINGS* const* timers, 
     ticks.Sleep(kUploadPauseMs);
     return true;
   };
-  if (!send(UPLOAD_PREAMBLE_1, nullptr) || !send(UPLOAD_PREAMBLE_2, nullptr)) return kSendFailed;
+  if (!send(UPLOAD_PREAMBLE_1, nullptr) || !send(UPLOAD_PREAMBLE_2, nullptr))
+    return stopped ? kExchangeStopped : kSendFailed;
   for (int i = 0; i < count; ++i) {
     timers[i]->timer_index = i;
-    if (!send(ADD_TIMER, timers[i])) return kSendFailed;
+    if (!send(ADD_TIMER, timers[i])) return stopped ? kExchangeStopped : kSendFailed;
   }
   return 0;
 }
@@ -105,6 +112,7 @@ int UploadDefaultTimer(platform::SerialPort* port, const TIMERSETTINGS& default_
   if (system_error) *system_error = 0;
   if (!port) return kSendFailed;
   if (progress) progress(0, 1);
+  if (ticks.Stopped()) return kExchangeStopped;
   if (ZR615_SendCommand(port, SET_DEFAULT_TIMER, &default_timer) != 0) {
     if (system_error) *system_error = port->LastError();
     return kSendFailed;

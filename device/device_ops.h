@@ -33,8 +33,8 @@ struct DeviceInfo {
 
 // GET_CLOCK, GET_TILT, GET_TEMPERATURE, GET_BATTERY, GET_SD_CARD, GET_DEVICE_ID in that
 // order, 10 ms after each; stops at the first failure. Returns 0 or the failed query's
-// result, with its code in *failed_code. Pauses and deadlines run on `clock` (the
-// system's when null), here and in the uploads below.
+// result, with its code in *failed_code (kExchangeStopped when `clock` called it off).
+// Pauses and deadlines run on `clock` (the system's when null), here and in the uploads.
 int QueryDeviceInfo(platform::SerialPort* port, DeviceInfo* info, int32_t* failed_code,
                     platform::Clock* clock = nullptr);
 
@@ -53,6 +53,7 @@ using UploadProgress = std::function<void(int done, int total)>;
 // Returns 0, or kSendFailed at the first frame the port did not take: nothing more is sent
 // and *system_error (when given) receives the port's LastError(), 0 if it gave none.
 // A null port, a negative count or a null timer is refused the same way before any frame.
+// Once `clock` says the upload was called off, no further frame is sent: kExchangeStopped.
 int UploadAddedTimers(platform::SerialPort* port, TIMERSETTINGS* const* timers, int count,
                       const UploadProgress& progress, int* system_error,
                       platform::Clock* clock = nullptr);

@@ -122,7 +122,7 @@ int ZR615_GetData(platform::SerialPort* hComPort, int32_t command, void* result,
       return -2;
     }
     const uint64_t elapsed_s = (ticks.NowMs() - start) / 1000;
-    if (elapsed_s >= kReplyDeadlineSeconds) {
+    if (elapsed_s >= kReplyDeadlineSeconds || ticks.Stopped()) {
       platform::DebugTrace("result: %d\n", -2);
       return -2;
     }

@@ -60,6 +60,9 @@ constexpr uint64_t kReplyDeadlineSeconds = 2;
 // ZR615_SendCommand's result when the port did not take the whole line (a failed or short
 // write: the line is down or the port was pulled). Beside -1 and -2 of ZR615_GetData.
 constexpr int kSendFailed = -3;
+// The result of an exchange called off through its clock (Clock::Stopped): nothing more was
+// sent.
+constexpr int kExchangeStopped = -4;
 
 // Result words a query code returns: 1 for 100, 102, 103 and 109, 2 for 101, 3 for 104,
 // 0 for any other code.
@@ -83,7 +86,8 @@ int ZR615_SendCommand(platform::SerialPort* hComPort, int32_t command,
 // (host order; floats as floats) in `result`, which has room for ResultWordCount(command)
 // words; -1 for a complete line with another magic or echoed code, or too short for the
 // code's words; -2 when no complete line came within the deadline, or more than 255 bytes
-// came without one. `result` is written only on 0. The pause and the deadline run on
+// came without one, or as soon as `clock` says the exchange was called off. `result` is
+// written only on 0. The pause and the deadline run on
 // `clock`, the system's when null.
 int ZR615_GetData(platform::SerialPort* hComPort, int32_t command, void* result,
                   platform::Clock* clock = nullptr);

@@ -281,7 +281,8 @@ struct Failure {
 class Run {
  public:
   Run(const EXPORTJOB& job, const LoggedFileInfo& info, int32_t n0, uint32_t block_pings,
-      platform::File& in, platform::File& out, ExportProgress& progress)
+      platform::File& in, platform::File& out, ExportProgress& progress,
+      const std::atomic<bool>* stop)
       : job(job),
         info(info),
         n0(n0),
@@ -293,6 +294,7 @@ class Run {
         in_(in),
         out_(out),
         progress_(progress),
+        stop_(stop),
         step_(100.0f / static_cast<float>(count)) {}
 
   const EXPORTJOB& job;
@@ -353,6 +355,7 @@ class Run {
     cv_.notify_all();
   }
   bool stopped() const { return stopped_; }
+  bool StopAsked() const { return stop_ && stop_->load(); }
 
   // After the workers are joined.
   const Failure& failure() const { return failure_; }
@@ -377,6 +380,7 @@ class Run {
   std::mutex read_mu_;
   platform::File& out_;
   ExportProgress& progress_;
+  const std::atomic<bool>* stop_;
   const float step_;
   int last_progress_ = 0;
   uint32_t pings_written_ = 0;
@@ -414,8 +418,13 @@ class Worker {
 
   // Blocks first, first + stride, ... until the end or the run stops.
   void Work(uint64_t first, uint64_t stride) {
-    for (uint64_t k = first; k < run_.blocks; k += stride)
+    for (uint64_t k = first; k < run_.blocks; k += stride) {
+      if (run_.StopAsked()) {
+        run_.Fail({ExportStatus::kStopped, "the export to " + run_.job.output_path + " was stopped", 0});
+        return;
+      }
       if (!Block(k)) return;
+    }
   }
 
  private:
@@ -756,7 +765,7 @@ ExportResult ExportWorker(const EXPORTJOB& job, ExportProgress& progress,
 
   const uint32_t block_pings =
       options.block_pings > 0 ? options.block_pings : BlockPings(job, info, n0);
-  Run run(job, info, n0, block_pings, in, out.file(), progress);
+  Run run(job, info, n0, block_pings, in, out.file(), progress, options.stop);
   Worker first(run, false);
   if (run.blocks > 1) {
     // The second worker takes the odd blocks; without a thread the first takes them all.

@@ -3,6 +3,7 @@
 // job and the result; RunExport (export/science_export.h) runs any of the five.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -61,6 +62,7 @@ enum class ExportStatus {
   kOutputFailed,   // output could not be created, written or closed
   kCorruptPing,    // a ping's sample count does not fit its record
   kBlockTooLarge,  // one ping's block passed the 400 000-byte limit
+  kStopped,        // called off through ExportOptions::stop before it was complete
 };
 
 struct ExportResult {
@@ -83,6 +85,9 @@ struct ExportOptions {
   // Pings per block of work, 0 for the engine's own choice. The two workers take alternate
   // blocks; tests set a small block to bring block edges into small files.
   uint32_t block_pings = 0;
+  // When given and set (by another thread), the run ends before its next block of work as
+  // after a failure: with atomic_output nothing is left behind.
+  const std::atomic<bool>* stop = nullptr;
 };
 
 // The parameter checks made before any ping is read, for every format; empty when the job is

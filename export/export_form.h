@@ -26,6 +26,12 @@ inline constexpr int kExportSoundSpeedEditLimit = 10;
 int ExportThresholdItemFor(int32_t threshold_pct);
 int ExportDeadzoneItemFor(float deadzone_m);
 
+// The extension a save chooser adds to an output named without one: "CSV" for the
+// comma-separated format, "LOG" for the others.
+inline const char* ExportExtension(int32_t data_format) {
+  return data_format == kFormatCsv ? "CSV" : "LOG";
+}
+
 // The sound speed edit's initial text: "%.2f" of the header's sound speed.
 std::string ExportSoundSpeedText(float sound_speed);
 

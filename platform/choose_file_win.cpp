@@ -6,7 +6,7 @@
 namespace zt {
 
 bool ChooseFileName(HWND owner, Chooser kind, const std::wstring& filter, wchar_t* path,
-                    DWORD chars, DWORD* ext_error) {
+                    DWORD chars, DWORD* ext_error, const ChooserOptions& options) {
   std::wstring pairs = filter;
   for (wchar_t& c : pairs)
     if (c == L'|') c = L'\0';
@@ -19,7 +19,9 @@ bool ChooseFileName(HWND owner, Chooser kind, const std::wstring& filter, wchar_
   ofn.nFilterIndex = 1;
   ofn.lpstrFile = path;
   ofn.nMaxFile = chars;
-  ofn.Flags = 0;
+  ofn.lpstrDefExt = options.default_ext;
+  ofn.lpstrInitialDir = options.initial_dir;
+  ofn.Flags = kind == Chooser::kSave && options.overwrite_prompt ? OFN_OVERWRITEPROMPT : 0;
   const BOOL chosen = kind == Chooser::kSave ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
   if (ext_error) *ext_error = CommDlgExtendedError();
   return chosen != FALSE;

@@ -19,6 +19,9 @@ class Clock {
   virtual ~Clock() = default;
   virtual uint64_t NowMs() = 0;
   virtual void Sleep(unsigned ms) = 0;
+  // True once the exchange running on this clock was called off (its window closed): no
+  // further frame is sent and no reply waited for.
+  virtual bool Stopped() { return false; }
 };
 
 // TickMs and SleepMs.

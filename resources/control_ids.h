@@ -13,6 +13,8 @@
 #define IDM_ABOUT 104
 #define IDM_EXIT 105
 #define IDM_VIEWER_SETTINGS 32774
+#define IDM_OPEN_TIMERS 32775  // ours: File > Open Timers...
+#define IDM_CLOSE_DATA 32776   // ours: File > Close Data
 
 // Dialog templates.
 #define IDD_ABOUTBOX 103
@@ -23,6 +25,7 @@
 #define IDD_EXPORT_FILE 136
 #define IDD_VIEWER_SETTINGS 137
 #define IDD_DEVICE_INFO 138
+#define IDD_QUIT_EXPORT 139  // ours: leaving while an export is being written
 
 // About box: the icon control.
 #define IDC_ABOUT_ICON 140
@@ -88,6 +91,11 @@
 #define IDC_VIEW_RAINBOW 1056
 #define IDC_VIEW_YELLOW 1057
 
+// Leaving while an export is being written (ours).
+#define IDC_QUIT_TEXT 1100
+#define IDC_QUIT_WAIT 1101
+#define IDC_QUIT_DISCARD 1102
+
 // Our own strings.
 #define IDS_CAPTION_ERROR 2001
 #define IDS_NO_SERIAL_PORT 2002
@@ -100,3 +108,5 @@
 #define IDS_CONNECTED 2009
 #define IDS_SAVE_TIMERS 2010
 #define IDS_TIMERS_DAT 2011
+#define IDS_FILTER_CSV 2012
+#define IDS_OPEN_TIMERS_CAPTION 2013

@@ -3,7 +3,9 @@
 #   scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]
 # BUILD_DIR is a Windows build tree (default build/windows); OUT_DIR defaults to docs/images,
 # the user guide's pictures. The control program shows the demo's recording
-# (scripts/demo-recording.args). Runs headless (Xvfb) unless DISPLAY is set. The control program's
+# (scripts/demo-recording.args). The picture of the main window at 144 dpi
+# (control_main_144dpi.png) comes from the GUI test EverydayAt144Dpi run with
+# ZT_SCREENSHOT_DIR set. Runs headless (Xvfb) unless DISPLAY is set. The control program's
 # device dialogs need a simulated logger on COM3: its runner starts one, with the simulator
 # of the native tree (ZT_NATIVE_BUILD, default build/native).
 set -euo pipefail

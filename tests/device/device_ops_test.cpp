@@ -248,3 +248,83 @@ TEST(Upload, NoPortOrABadListSendsNothing) {
 
 }  // namespace
 }  // namespace zt
+
+namespace zt::test {
+namespace {
+
+// A clock whose exchange is called off once it reaches `stop_at_ms` (a window closed then).
+class StoppingClock : public VirtualClock {
+ public:
+  explicit StoppingClock(uint64_t stop_at_ms) : stop_at_ms_(stop_at_ms) {}
+  bool Stopped() override { return now_ms >= stop_at_ms_; }
+
+ private:
+  uint64_t stop_at_ms_;
+};
+
+TEST(CalledOff, ExchangeStopsAtOnceAndSendsNothingMore) {
+  const struct {
+    const char* behaviour;
+    uint64_t stop_at_ms;
+    int frames;  // frames of an upload of three timers before the stop; -1: device info
+    size_t writes;
+    uint64_t ends_by_ms;
+  } cases[] = {
+      {"device info, silent logger, closed at 300 ms", 300, -1, 1, 10 + 300 + 100},
+      {"device info, closed before it began", 0, -1, 0, 0},
+      {"upload, closed during the second pause", 300, 2, 2, 400},
+      {"upload, closed before it began", 0, 0, 0, 0},
+  };
+  for (const auto& c : cases) {
+    StoppingClock clock(c.stop_at_ms);
+    LoopbackPort port(&clock);
+    int rc;
+    if (c.frames < 0) {
+      DeviceInfo info;
+      int32_t failed = 0;
+      rc = QueryDeviceInfo(&port, &info, &failed, &clock);
+    } else {
+      TIMERSETTINGS t = DefaultTimerSettings();
+      TIMERSETTINGS* list[] = {&t, &t, &t};
+      int error = 0;
+      rc = UploadAddedTimers(&port, list, 3, nullptr, &error, &clock);
+    }
+    EXPECT_TRUE(rc == kExchangeStopped || rc == -2) << c.behaviour << ": " << rc;
+    EXPECT_EQ(port.writes.size(), c.writes) << c.behaviour;
+    EXPECT_LE(clock.now_ms, c.ends_by_ms) << c.behaviour;
+  }
+}
+
+}  // namespace
+}  // namespace zt::test
+
+#include "device/call_off.h"
+
+namespace zt::test {
+namespace {
+
+// The window's thread calls the upload off right after frame `k` (from the progress, which
+// the worker calls between frames): nothing more reaches the line, and the pause after that
+// frame ends at once.
+TEST(CallOff, NoFrameReachesTheLineOnceStopHasReturned) {
+  for (int k : {0, 1, 3}) {
+    VirtualClock clock;
+    LoopbackPort line(&clock);
+    CallOff call(&line, &clock);
+    TIMERSETTINGS t = DefaultTimerSettings();
+    TIMERSETTINGS* list[] = {&t, &t, &t};
+    int error = 0;
+    const int rc = UploadAddedTimers(call.port(), list, 3,
+                                     [&](int done, int) {
+                                       if (done == k) call.Stop();
+                                     },
+                                     &error, call.clock());
+    EXPECT_EQ(rc, kExchangeStopped) << "stopped after frame " << k;
+    EXPECT_EQ(line.writes.size(), static_cast<size_t>(k)) << "stopped after frame " << k;
+    EXPECT_EQ(clock.now_ms, 200u * static_cast<unsigned>(std::max(k - 1, 0)))
+        << "stopped after frame " << k;
+  }
+}
+
+}  // namespace
+}  // namespace zt::test

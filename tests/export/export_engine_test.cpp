@@ -557,3 +557,44 @@ TEST(ExportBlocks, AnyBlockSizeGivesTheBytesOfOneBlock) {
 
 }  // namespace
 }  // namespace zt
+
+namespace zt {
+namespace {
+
+// Sets the stop flag when the progress reaches `at` steps (0: before the run starts).
+class StoppingProgress : public ExportProgress {
+ public:
+  StoppingProgress(std::atomic<bool>* stop, int at) : stop_(stop), at_(at) {
+    if (at == 0) *stop = true;
+  }
+  void StepIt() override {
+    if (++steps_ == at_) *stop_ = true;
+  }
+
+ private:
+  std::atomic<bool>* stop_;
+  int at_, steps_ = 0;
+};
+
+TEST(ExportStop, StoppedExportLeavesOnlyItsInput) {
+  TempDir dir;
+  const std::string in = dir.Path("S.BIN");
+  QuietFile(400).WriteTo(in);
+  for (int at : {0, 5}) {
+    for (int32_t format : {kFormatText, kFormatCsv}) {
+      SCOPED_TRACE("stopped at step " + std::to_string(at) + ", format " + std::to_string(format));
+      std::atomic<bool> stop{false};
+      StoppingProgress progress(&stop, at);
+      ExportOptions options;
+      options.atomic_output = true;
+      options.block_pings = 7;
+      options.stop = &stop;
+      const ExportResult r = ExportWorker(JobFor(format, in, dir.Path("s.log")), progress, options);
+      EXPECT_EQ(r.status, ExportStatus::kStopped) << r.message;
+      EXPECT_EQ(dir.Entries().size(), 1u) << "only the input file may remain";
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zt

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -52,6 +53,51 @@ inline bool Zt615(const std::wstring& args) {
   return code == 0;
 }
 
+// --- What a simulated logger received: its JSON lines, from a mark on.
+
+// The number after "key": in a line (the first such key; of a list, its first), or -1.
+inline double Number(const std::string& line, const std::string& key) {
+  const size_t at = line.find("\"" + key + "\": ");
+  if (at == std::string::npos) return -1;
+  const size_t from = at + key.size() + 4;
+  return std::strtod(&line[from + (line[from] == '[')], nullptr);
+}
+inline std::string Field(const std::string& key, const std::string& text) {
+  return "\"" + key + "\": \"" + text + "\"";
+}
+
+class SimLog {
+ public:
+  // The log of logger `name` (GOOD, NOCARD, ...: ZT_CONTROL_<name>_LOG).
+  explicit SimLog(const std::string& name)
+      : path_(WindowsPath(Need(("ZT_CONTROL_" + name + "_LOG").c_str()))),
+        mark_(ReadAll(path_).size()) {}
+  // Every complete line since the mark that holds `part`.
+  std::vector<std::string> Lines(const std::string& part) const {
+    const std::string all = ReadAll(path_);
+    std::vector<std::string> lines;
+    for (size_t at = mark_, end; (end = all.find('\n', at)) != std::string::npos; at = end + 1)
+      if (all.substr(at, end - at).find(part) != std::string::npos)
+        lines.push_back(all.substr(at, end - at));
+    return lines;
+  }
+  // Waits (bounded) for as many frames (lines with a code) as `codes` names; true when the
+  // frames since the mark have exactly these codes.
+  bool Received(const std::vector<int>& codes, std::vector<std::string>* frames = nullptr) const {
+    std::vector<std::string> f;
+    WaitUntil([&] { return (f = Lines("\"code\": ")).size() >= codes.size(); }, 10000);
+    std::vector<int> got;
+    for (const std::string& line : f) got.push_back(static_cast<int>(Number(line, "code")));
+    EXPECT_EQ(got, codes) << "codes of the frames the logger received";
+    if (frames) *frames = f;
+    return got == codes;
+  }
+
+ private:
+  std::wstring path_;
+  size_t mark_;
+};
+
 // zt615_control started for each test (with the arguments Args() gives), and its main window.
 class ControlProgram : public ::testing::Test {
  protected:
@@ -61,7 +107,15 @@ class ControlProgram : public ::testing::Test {
     ASSERT_FALSE(Need("ZT_CONTROL_DATA").empty());
     Start(Args());
   }
+  // Each start has a settings folder (APPDATA) of the test's own, so that what one test
+  // leaves behind never changes how another starts; appdata_ set first chooses another.
   void Start(const std::wstring& args) {
+    if (appdata_.empty()) {
+      const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+      appdata_ = OutFile(std::string("appdata-") + test->test_suite_name() + "-" + test->name());
+    }
+    CreateDirectoryW(appdata_.c_str(), nullptr);
+    SetEnvironmentVariableW(L"APPDATA", appdata_.c_str());
     ASSERT_TRUE(app_.Start(WindowsPath(ZT_CONTROL_EXE), args))
         << "could not start " << ZT_CONTROL_EXE << ": error " << GetLastError();
     wnd_ = WaitWindow(app_.pid(), kClass, kTitle);
@@ -74,10 +128,24 @@ class ControlProgram : public ::testing::Test {
   std::string Status(int part) {
     return Narrow(StatusBarText(FindChild(wnd_, L"msctls_statusbar32"), part));
   }
+  // The dialog with this title; a device dialog once the exchange it opens with has ended
+  // (it runs on a worker: the dialog shows before the logger has answered).
   HWND Dialog(const std::wstring& title) {
     HWND d = WaitWindow(app_.pid(), kDialog, title);
     if (!d) ADD_FAILURE() << "expected the dialog '" << Narrow(title) << "'; found " << Windows();
+    if (d && !WaitUntil([&] { return ExchangeEnded(d); }))
+      ADD_FAILURE() << "the exchange of '" << Narrow(title) << "' did not end";
     return d;
+  }
+  // True when a device dialog is filled (Device info), can act (Sync, OK), has gone, or
+  // shows a message box; always for other dialogs.
+  bool ExchangeEnded(HWND d) {
+    if (!IsWindowVisible(d) || MessageBoxShown(app_.pid())) return true;
+    const std::wstring title = TextOf(d);
+    if (title == L"Device info") return !ItemText(d, 1059).empty();
+    if (title == L"Time synchronize") return IsWindowEnabled(GetDlgItem(d, 1000));
+    if (title == L"Upload settings") return IsWindowEnabled(GetDlgItem(d, IDOK));
+    return true;
   }
   // Clicks a dialog button and waits until the dialog has closed.
   static bool Press(HWND dlg, int id) { return PostClick(dlg, id) && WaitGone(dlg); }
@@ -95,8 +163,12 @@ class ControlProgram : public ::testing::Test {
     }
   }
 
+  // The program's settings file in the test's settings folder.
+  std::wstring SettingsFile() const { return appdata_ + L"\\ZT615\\zt615_control.ini"; }
+
   Program app_;
   HWND wnd_ = nullptr;
+  std::wstring appdata_;
 };
 
 }  // namespace zt::gui

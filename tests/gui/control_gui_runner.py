@@ -15,6 +15,7 @@ The prefix maps each COM port onto a fixed link path, and a simulator serves eac
   COM4  a logger without an SD card
   COM5  a logger that does not answer GET_BATTERY (103)
   COM6  a logger that answers GET_SD_CARD (104), then hangs up the line and exits
+  COM7  a logger that answers nothing
   COM10 listed, but its line is a folder: the port cannot be opened (Wine opens a port
         whose line is missing, and shares a port that a program holds)
 The test program learns ports, simulator logs and files from ZT_CONTROL_* variables.
@@ -46,6 +47,7 @@ LINES = [
     ("nocard", "COM4", ["--no-sd-card"]),
     ("noreply", "COM5", ["--fault", "no-reply:103"]),
     ("hangup", "COM6", ["--fault", "hangup:104"]),
+    ("silent", "COM7", ["--fault", "no-reply:any"]),
     ("dead", "COM10", None),
 ]
 # A recording big enough that an export of it is still being written a few seconds after

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/gui/control_fixture.h"
+#include "tests/gui/control_window.h"
 #include "tests/gui/gui_driver.h"
 #include "timers/timer_values.h"
 
@@ -26,24 +27,7 @@ namespace {
 
 using ::testing::PrintToString;
 using Strings = std::vector<std::wstring>;
-const std::wstring kExport = L"Export file";
-
-// The port of logger `name` (GOOD, NOCARD, NOREPLY, HANGUP, DEAD): ZT_CONTROL_<name>_PORT.
-std::string Port(const std::string& name) { return Need(("ZT_CONTROL_" + name + "_PORT").c_str()); }
 int64_t Now() { return static_cast<int64_t>(std::time(nullptr)); }
-
-// Runs `zt615 args`, which writes `cli_out`, and compares that with `gui`, byte for byte.
-void ExpectSameAsCli(const std::wstring& gui, const std::wstring& cli_out,
-                     const std::wstring& args) {
-  ASSERT_TRUE(Zt615(args));
-  EXPECT_EQ(Difference(gui, cli_out), "") << Narrow(gui) << " against " << Narrow(cli_out);
-}
-
-bool SelectListItem(HWND combo, const std::wstring& text, HWND notify = nullptr) {
-  if (SelectComboText(combo, text, notify)) return true;
-  ADD_FAILURE() << "cannot select '" << Narrow(text) << "' in " << PrintToString(ListItems(combo));
-  return false;
-}
 
 // "Tue Dec  8 21:32:22 2026": the device clock line's form of a time (TZ=UTC: local is UTC).
 std::string ClockText(int64_t seconds) {
@@ -53,146 +37,6 @@ std::string ClockText(int64_t seconds) {
   if (buf[8] == '0') buf[8] = ' ';
   return buf;
 }
-
-// --- What a simulated logger received: its JSON lines, from a mark on.
-
-// The number after "key": in a line (the first such key; of a list, its first), or -1.
-double Number(const std::string& line, const std::string& key) {
-  const size_t at = line.find("\"" + key + "\": ");
-  if (at == std::string::npos) return -1;
-  const size_t from = at + key.size() + 4;
-  return std::strtod(&line[from + (line[from] == '[')], nullptr);
-}
-std::string Field(const std::string& key, const std::string& text) {
-  return "\"" + key + "\": \"" + text + "\"";
-}
-
-class SimLog {
- public:
-  // The log of logger `name` (GOOD, NOCARD, ...: ZT_CONTROL_<name>_LOG).
-  explicit SimLog(const std::string& name)
-      : path_(WindowsPath(Need(("ZT_CONTROL_" + name + "_LOG").c_str()))),
-        mark_(ReadAll(path_).size()) {}
-  // Every complete line since the mark that holds `part`.
-  std::vector<std::string> Lines(const std::string& part) const {
-    const std::string all = ReadAll(path_);
-    std::vector<std::string> lines;
-    for (size_t at = mark_, end; (end = all.find('\n', at)) != std::string::npos; at = end + 1)
-      if (all.substr(at, end - at).find(part) != std::string::npos)
-        lines.push_back(all.substr(at, end - at));
-    return lines;
-  }
-  // Waits (bounded) for as many frames (lines with a code) as `codes` names; true when the
-  // frames since the mark have exactly these codes.
-  bool Received(const std::vector<int>& codes, std::vector<std::string>* frames = nullptr) const {
-    std::vector<std::string> f;
-    WaitUntil([&] { return (f = Lines("\"code\": ")).size() >= codes.size(); }, 10000);
-    std::vector<int> got;
-    for (const std::string& line : f) got.push_back(static_cast<int>(Number(line, "code")));
-    EXPECT_EQ(got, codes) << "codes of the frames the logger received";
-    if (frames) *frames = f;
-    return got == codes;
-  }
-
- private:
-  std::wstring path_;
-  size_t mark_;
-};
-
-class ControlWindow : public ControlProgram {
- protected:
-  HWND Button(const std::wstring& text) { return FindChild(wnd_, L"Button", text); }
-  bool Enabled(const std::wstring& text) { return IsWindowEnabled(Button(text)); }
-  HWND Ports() { return FindChild(wnd_, L"ComboBox"); }
-  HWND TimerList() { return FindChild(wnd_, L"ListBox"); }
-  Strings Timers() { return ListItems(TimerList()); }
-
-  // Clicks an enabled main-window button.
-  bool Click(const std::wstring& text) {
-    HWND b = Button(text);
-    if (b && IsWindowEnabled(b)) return PostClickWindow(b);
-    ADD_FAILURE() << "expected an enabled button '" << Narrow(text) << "'; "
-                  << (b ? "it is disabled" : "there is none");
-    return false;
-  }
-  HWND Open(const std::wstring& button, const std::wstring& title) {
-    return Click(button) ? Dialog(title) : nullptr;
-  }
-
-  // Takes exactly one message box, which has this caption, and gives its text; `while_shown`
-  // runs before the box is closed.
-  std::string Box(const std::string& caption, const std::function<void()>& while_shown = {}) {
-    MessageBoxSeen box;
-    if (!WaitMessageBox(app_.pid(), &box)) {
-      ADD_FAILURE() << "expected a message box '" << caption << "'; found " << Windows();
-      return "<no message box>";
-    }
-    if (while_shown) while_shown();
-    EXPECT_TRUE(CloseMessageBox(box)) << "the message box did not close";
-    EXPECT_EQ(Narrow(box.caption), caption) << "caption of the box '" << Narrow(box.text) << "'";
-    ExpectNoBox();
-    return Narrow(box.text);
-  }
-
-  bool SelectPort(const std::string& port) { return SelectListItem(Ports(), Wide(port), wnd_); }
-  // Selects logger `name`'s port and presses a device button; the dialog it opens.
-  HWND Connect(const std::string& name, const std::wstring& button, const std::wstring& title) {
-    return SelectPort(Port(name)) ? Open(button, title) : nullptr;
-  }
-  std::string Link() { return Status(0) + "|" + Status(1); }  // the status bar's first parts
-
-  // Add Timer, the name and (if given) start and stop, then "Add".
-  bool AddTimer(const std::wstring& name, const SYSTEMTIME* start = nullptr,
-                const SYSTEMTIME* stop = nullptr) {
-    HWND dlg = Open(L"Add Timer", L"Add Timer");
-    if (!dlg || !SetItemText(dlg, 1054, name)) return false;
-    for (auto [t, date, time] : {std::tuple{start, 1010, 1012}, std::tuple{stop, 1009, 1013}})
-      if (t && !(SetPickerTime(GetDlgItem(dlg, date), *t) &&
-                 SetPickerTime(GetDlgItem(dlg, time), *t)))
-        return false;
-    return Press(dlg, 1014) && Responds(wnd_);
-  }
-  bool SelectTimer(int i, WORD notification = LBN_SELCHANGE) {
-    return SelectListBoxItem(TimerList(), i, wnd_, notification);
-  }
-
-  // The file chooser the last action opened, whose first file type starts with `type`.
-  HWND Chooser(const std::string& type) {
-    HWND fd = WaitFileDialog(app_.pid());
-    const std::string first = fd ? Narrow(FileDialogFirstType(fd)) : "";
-    EXPECT_EQ(first.rfind(type, 0), 0u) << "expected a chooser of " << type << "; found "
-                                        << (fd ? "first type '" + first + "'" : Windows());
-    return fd;
-  }
-  // "Show Data" with `path` chosen.
-  bool ShowData(const std::wstring& path) {
-    HWND fd = Click(L"Show Data") ? Chooser("BIN Files") : nullptr;
-    return fd && FileDialogChoose(fd, path) && Responds(wnd_);
-  }
-  // OK in the Export file dialog, and `out` in its save chooser. With `may_refuse_at_ok` a
-  // message box instead of the chooser ends it (true): the caller checks the box.
-  bool StartExport(HWND dlg, const std::wstring& out, bool may_refuse_at_ok = false) {
-    if (!PostClick(dlg, IDOK)) return false;
-    if (may_refuse_at_ok &&
-        WaitUntil([&] { return MessageBoxShown(app_.pid()) || WaitFileDialog(app_.pid(), 0); }) &&
-        MessageBoxShown(app_.pid()))
-      return true;
-    HWND fd = Chooser("LOG Files");
-    return fd && FileDialogChoose(fd, out);
-  }
-  static bool SelectItem(HWND dlg, int id, const std::wstring& text) {
-    return SelectListItem(GetDlgItem(dlg, id), text);
-  }
-};
-
-class ControlWithData : public ControlWindow {
-  std::wstring Args() override { return Quoted(DataFile("REC10.BIN")); }
-};
-
-// Opens a recording big enough that its export runs for a while.
-class ControlWithBigData : public ControlWindow {
-  std::wstring Args() override { return Quoted(DataFile("BIG.BIN")); }
-};
 
 TEST_F(ControlWindow, StartsDisconnectedWithOnlyDeleteSaveAndExportDisabled) {
   for (auto [text, enabled, group_box] :
@@ -444,6 +288,10 @@ TEST_F(ControlWindow, UploadOverALineThatHangsUpShowsTheSystemErrorNotSuccess) {
   ASSERT_TRUE(WaitUntil([&] { return !log.Lines(Field("event", "hangup")).empty(); }))
       << "the logger did not hang up";
   ASSERT_TRUE(PostClick(dlg, IDOK));
+  // The list is empty: the question comes first, and Yes sends it.
+  MessageBoxSeen question;
+  ASSERT_TRUE(WaitMessageBox(app_.pid(), &question));
+  ASSERT_TRUE(PostMessageW(question.hwnd, WM_COMMAND, IDYES, 0) && WaitGone(question.hwnd));
   EXPECT_NE(Box("GetLastError"), "") << "no system text";
   // Whatever the dialog does next, it does not report success.
   WaitUntil([&] { return !IsWindowVisible(dlg) || MessageBoxShown(app_.pid()); }, 5000);
@@ -683,7 +531,18 @@ TEST_F(ControlWithData, ExportIsRefusedOntoItsInputAndWithASoundSpeedThatIsNotPo
     HWND dlg = Open(L"Export Data", kExport);
     ASSERT_NE(dlg, nullptr);
     ASSERT_TRUE(!speed || (SetChecked(dlg, 1064, true) && SetItemText(dlg, 1053, speed)));
-    ASSERT_TRUE(StartExport(dlg, out, /*may_refuse_at_ok=*/true));
+    if (speed) {
+      ASSERT_TRUE(StartExport(dlg, out, /*may_refuse_at_ok=*/true));
+    } else {
+      // The input exists: the chooser asks before naming it, and Yes lets the refusal come.
+      ASSERT_TRUE(PostClick(dlg, IDOK));
+      HWND fd = Chooser("LOG Files");
+      ASSERT_NE(fd, nullptr);
+      FileDialogChoose(fd, out, 0);
+      MessageBoxSeen replace;
+      ASSERT_TRUE(WaitMessageBox(app_.pid(), &replace));
+      ASSERT_TRUE(PostMessageW(replace.hwnd, WM_COMMAND, IDYES, 0) && WaitGone(fd));
+    }
     const std::string text = Box("Error");
     const bool tail = !speed && text.size() > message.size();
     EXPECT_EQ(tail ? text.substr(text.size() - message.size()) : text, message) << text;
