@@ -2,7 +2,9 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
+#include "control/app_state.h"
 #include "control/control.h"
 #include "control/gdiplus_inc.h"
 #include "control_ids.h"
@@ -72,6 +74,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
   BOOL got;
   while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
     if (got == -1) break;
+    // The wheel goes to the echogram under the pointer, whichever control has the keyboard
+    // (hovering does not take it), as Windows 10 itself sends it.
+    if (msg.message == WM_MOUSEWHEEL) {
+      const POINT at = {GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
+      zt::control::APPDATA* app = zt::control::AppData(main);
+      if (app && app->hWndEcho && WindowFromPoint(at) == app->hWndEcho) msg.hwnd = app->hWndEcho;
+    }
     // Alt+? reaches the main window also while one of its buttons has the focus.
     HWND target = msg.hwnd && GetAncestor(msg.hwnd, GA_ROOT) == main ? main : msg.hwnd;
     if (TranslateAcceleratorW(target, accelerators, &msg)) continue;

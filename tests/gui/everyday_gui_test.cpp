@@ -30,30 +30,6 @@ bool Answer(const MessageBoxSeen& box, int id) {
   return PostMessageW(box.hwnd, WM_COMMAND, id, 0) && WaitGone(box.hwnd);
 }
 
-// The window with the keyboard focus in another process's thread.
-HWND FocusOf(HWND wnd) {
-  GUITHREADINFO info = {};
-  info.cbSize = sizeof info;
-  return GetGUIThreadInfo(GetWindowThreadProcessId(wnd, nullptr), &info) ? info.hwndFocus
-                                                                          : nullptr;
-}
-
-// Tab (with Shift when `back`), Enter or Space as the keyboard gives them.
-bool Key(WORD vk, bool shift = false) {
-  std::vector<INPUT> in;
-  auto key = [&](WORD k, bool up) {
-    INPUT i = {};
-    i.type = INPUT_KEYBOARD;
-    i.ki.wVk = k;
-    i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    in.push_back(i);
-  };
-  if (shift) key(VK_SHIFT, false);
-  key(vk, false);
-  key(vk, true);
-  if (shift) key(VK_SHIFT, true);
-  return SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT)) == in.size();
-}
 
 // What a window shows once it has stopped changing (two looks 200 ms apart agree; bounded).
 Pixels Settled(HWND wnd) {
@@ -206,21 +182,21 @@ TEST_F(Everyday, TabMovesDownTheColumnShiftTabBackAndEnterOrSpacePress) {
   std::vector<HWND> expected = {Ports()};
   for (const std::wstring& b : order) expected.push_back(b.empty() ? TimerList() : Button(b));
   expected.push_back(Ports());  // and round again
-  ASSERT_TRUE(WaitUntil([&] { return Key(VK_TAB) && WaitUntil([&] { return FocusOf(wnd_) == Ports(); }, 300); }, 5000))
+  ASSERT_TRUE(WaitUntil([&] { return SendKey(VK_TAB) && WaitUntil([&] { return FocusOf(wnd_) == Ports(); }, 300); }, 5000))
       << "Tab never reached the port list";
   for (size_t i = 1; i < expected.size(); ++i) {
-    ASSERT_TRUE(Key(VK_TAB));
+    ASSERT_TRUE(SendKey(VK_TAB));
     EXPECT_TRUE(WaitUntil([&] { return FocusOf(wnd_) == expected[i]; }, 3000))
         << "Tab " << i << " gave the focus to '" << Narrow(TextOf(FocusOf(wnd_))) << "'";
   }
-  ASSERT_TRUE(Key(VK_TAB, /*shift=*/true));
+  ASSERT_TRUE(SendKey(VK_TAB, /*shift=*/true));
   EXPECT_TRUE(WaitUntil([&] { return FocusOf(wnd_) == Button(L"Show Data"); }, 3000))
       << "Shift+Tab went to '" << Narrow(TextOf(FocusOf(wnd_))) << "'";
   // Enter on Default Timer, Space on Add Timer: each opens its dialog.
   for (auto [button, key, title] : {std::tuple{L"Default Timer", VK_RETURN, L"Default Timer"},
                                     {L"Add Timer", VK_SPACE, L"Add Timer"}}) {
-    while (FocusOf(wnd_) != Button(button) && Key(VK_TAB) && Responds(wnd_)) {}
-    ASSERT_TRUE(Key(static_cast<WORD>(key)));
+    while (FocusOf(wnd_) != Button(button) && SendKey(VK_TAB) && Responds(wnd_)) {}
+    ASSERT_TRUE(SendKey(static_cast<WORD>(key)));
     HWND dlg = Dialog(title);
     ASSERT_NE(dlg, nullptr) << Narrow(button);
     EXPECT_TRUE(Command(dlg, 1015));

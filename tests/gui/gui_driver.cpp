@@ -511,6 +511,32 @@ bool SendKeys(const std::wstring& text) {
   return SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT)) == keys.size();
 }
 
+HWND FocusOf(HWND wnd) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  return GetGUIThreadInfo(GetWindowThreadProcessId(wnd, nullptr), &info) ? info.hwndFocus
+                                                                          : nullptr;
+}
+
+bool SendKey(WORD vk, bool shift) {
+  std::vector<INPUT> keys;
+  if (shift) keys.push_back(Key(VK_SHIFT, false));
+  keys.push_back(Key(vk, false));
+  keys.push_back(Key(vk, true));
+  if (shift) keys.push_back(Key(VK_SHIFT, true));
+  return SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT)) == keys.size();
+}
+
+bool SendMouse(int x, int y, DWORD button_flags) {
+  INPUT in = {};
+  in.type = INPUT_MOUSE;
+  // Absolute positions run 0 ... 65535 over the primary screen.
+  in.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+  in.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+  in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | button_flags;
+  return SendInput(1, &in, sizeof in) == 1;
+}
+
 // --- Files and errors
 
 bool Exists(const std::wstring& path) {

@@ -162,6 +162,13 @@ int64_t PickerSeconds(HWND dlg, int date_id, int time_id);
 bool SendAltKey(HWND wnd, wchar_t ch);
 // Types plain keys (no modifiers) into the foreground window.
 bool SendKeys(const std::wstring& keys);
+// The window with the keyboard focus in the thread of `wnd` (another process's too).
+HWND FocusOf(HWND wnd);
+// Presses and lets go one key (with Shift when `shift`), as the keyboard gives it to the
+// window that has the focus.
+bool SendKey(WORD vk, bool shift = false);
+// The real pointer: moved to screen point (x, y), the left button pressed or let go there.
+bool SendMouse(int x, int y, DWORD button_flags = 0);
 
 std::string Narrow(const std::wstring& w);
 

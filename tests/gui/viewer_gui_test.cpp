@@ -200,10 +200,12 @@ class Echogram : public EchoWindow {
 TEST_F(EchoWindow, WithoutAFileShowsNoDataInWhiteFromTheCentreOnBlack) {
   const int cx = wc_ / 2, cy = hc_ / 2;
   auto white = [](uint32_t c) { return c == 0xFFFFFF; };
+  auto lit = [](uint32_t c) { return c != 0; };
+  // Painted once the corner is black (a window not painted yet shows its parent's white).
+  EXPECT_TRUE(WaitUntil([&] { return Count(0, 0, 20, 20, lit) == 0; }, 5000)) << "not painted";
   EXPECT_TRUE(WaitUntil([&] { return Count(cx, cy, cx + 100, cy + 30, white) > 10; }, 5000))
       << "no white text right of and below the centre (" << cx << ", " << cy << ")";
   // Anything but black outside the text's box, above, left, right and below it.
-  auto lit = [](uint32_t c) { return c != 0; };
   for (auto [x0, y0, x1, y1] : {std::tuple{0, 0, wc_, cy - 2}, {0, 0, cx - 2, hc_},
                                 {cx + 100, 0, wc_, hc_}, {0, cy + 30, wc_, hc_}})
     EXPECT_EQ(Count(x0, y0, x1, y1, lit), 0)
@@ -264,6 +266,7 @@ TEST_F(Echogram, DragAndWheelMoveTheViewAndZoomTheDepthScale) {
 
 TEST_F(Echogram, HoverWritesThePingAndDeviceIdToTheStatusBarAndDrawsTheProfile) {
   EXPECT_EQ(RedInStrip(), 0) << "a profile trace before any hover";
+  ASSERT_EQ(ImageDiffers(At(0, 600, 100)), "") << "the first view is not drawn yet";
   const int column = w_ / 3;
   ASSERT_TRUE(Mouse(WM_MOUSEMOVE, 0, kLeft + column, kTop + h_ / 2));
   // The ping of that column in the view [first, first + 600].
@@ -290,19 +293,72 @@ TEST_F(Echogram, HoverWritesThePingAndDeviceIdToTheStatusBarAndDrawsTheProfile) 
       << "no red (0xFF0000) trace in the profile strip";
 }
 
-TEST_F(Echogram, SettingsFirstOfferOneMinuteYellowWhichCancelAppliesThenKeepTheirValues) {
-  // Whether Rainbow is chosen, the button that closes the dialog, and the palette then.
-  for (auto [rainbow, close, palette] :
-       {std::tuple{false, IDCANCEL, "yellow"}, {true, IDOK, "rainbow"}}) {
-    SCOPED_TRACE(palette);
+TEST_F(Echogram, SettingsFirstOfferOneMinuteYellowCancelKeepsTheViewOkAppliesIt) {
+  // Whether Rainbow is chosen, the button that closes the dialog, and the view then.
+  for (auto [rainbow, close, span, palette] :
+       {std::tuple{false, IDCANCEL, 600, "rainbow"}, {true, IDOK, 60, "rainbow"}}) {
+    SCOPED_TRACE(close == IDOK ? "OK" : "Cancel");
     HWND dlg = OpenSettings();
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(Selections(dlg), (Strings{L"1 min", L"100", L"1.0"}));
     EXPECT_EQ(CheckState(dlg, kYellow), BST_CHECKED);
     EXPECT_EQ(CheckState(dlg, kRainbow), BST_UNCHECKED);
     ASSERT_TRUE(SetChecked(dlg, kRainbow, rainbow) && Press(dlg, close));
-    EXPECT_EQ(ImageDiffers(At(0, 60, 100, palette)), "");
+    EXPECT_EQ(ImageDiffers(At(0, span, 100, palette)), "");
   }
+}
+
+// The keyboard, once a click has given the echogram the focus (hovering does not): the
+// arrows, Page Up and Down, Home and End move the view, + and - step the depth scale.
+TEST_F(Echogram, KeysMoveTheViewAndStepTheDepthScaleOnceAClickGaveItTheFocus) {
+  const int x = kLeft + w_ / 2, y = kTop + h_ / 2;
+  ASSERT_TRUE(Mouse(WM_MOUSEMOVE, 0, x, y));
+  EXPECT_NE(FocusOf(wnd_), echo_) << "hovering took the focus";
+  ASSERT_TRUE(Mouse(WM_LBUTTONDOWN, MK_LBUTTON, x, y) && Mouse(WM_LBUTTONUP, 0, x, y));
+  EXPECT_EQ(FocusOf(wnd_), echo_) << "a click did not give the echogram the focus";
+  const int32_t span = 600, length = last_ - first_;
+  for (auto [what, key, begin, altitude] :
+       {std::tuple{"+ zooms in to 90 m", VK_ADD, 0, 90.0f},
+        {"- zooms out to 100 m", VK_SUBTRACT, 0, 100.0f},
+        {"Right: a tenth of the span later", VK_RIGHT, 60, 100.0f},
+        {"Page Down: a span later", VK_NEXT, 660, 100.0f},
+        {"Left: a tenth earlier", VK_LEFT, 600, 100.0f},
+        {"Page Up: a span earlier", VK_PRIOR, 0, 100.0f},
+        {"End: to the last ping", VK_END, length - span, 100.0f},
+        {"Home: to the first ping", VK_HOME, 0, 100.0f}}) {
+    SCOPED_TRACE(what);
+    SetForegroundWindow(wnd_);
+    ASSERT_TRUE(SendKey(static_cast<WORD>(key)) && Responds(wnd_));
+    EXPECT_EQ(ImageDiffers(At(begin, span, altitude)), "");
+  }
+}
+
+// A drag keeps the mouse: a button let go outside the window ends it, and a later move over
+// the echogram without the button moves nothing.
+TEST_F(Echogram, ADragLetGoOutsideTheWindowEndsThere) {
+  POINT at = {kLeft + w_ / 2, kTop + h_ / 2};
+  ClientToScreen(echo_, &at);
+  SetForegroundWindow(wnd_);
+  RECT main;
+  ASSERT_TRUE(GetWindowRect(wnd_, &main));
+  // Each step once the program has taken the one before (Wine hands input on by itself).
+  auto captured_by = [&](HWND wnd) {
+    return WaitUntil(
+        [&] {
+          GUITHREADINFO info = {};
+          info.cbSize = sizeof info;
+          return GetGUIThreadInfo(GetWindowThreadProcessId(wnd_, nullptr), &info) &&
+                 info.hwndCapture == wnd;
+        },
+        5000);
+  };
+  ASSERT_TRUE(SendMouse(at.x, at.y) && SendMouse(at.x, at.y, MOUSEEVENTF_LEFTDOWN));
+  ASSERT_TRUE(captured_by(echo_)) << "the drag did not take the mouse";
+  ASSERT_TRUE(SendMouse(main.right + 40, main.bottom + 40) &&
+              SendMouse(main.right + 40, main.bottom + 40, MOUSEEVENTF_LEFTUP));
+  ASSERT_TRUE(captured_by(nullptr)) << "letting go outside did not end the drag";
+  ASSERT_TRUE(SendMouse(at.x - 200, at.y) && SendMouse(at.x - 100, at.y) && Responds(wnd_));
+  EXPECT_EQ(ImageDiffers(At(0, 600, 100)), "");
 }
 
 TEST_F(Echogram, SettingsShowTheWheelZoomOnlyOnceTheyHaveBeenOpened) {
