@@ -124,14 +124,17 @@ bool File::Seek(uint64_t offset) {
   return true;
 }
 
-int64_t File::Read(void* buf, size_t n) {
+// Reads until n bytes or the end of the file, over short reads and interruptions; `once`
+// reads at most `want` bytes at `done` bytes into the request.
+template <typename ReadOnce>
+static int64_t ReadFully(void* buf, size_t n, int* last_error, ReadOnce once) {
   auto* p = static_cast<char*>(buf);
   size_t done = 0;
   while (done < n) {
-    ssize_t got = ::read(fd_, p + done, n - done);
+    const ssize_t got = once(p + done, n - done, done);
     if (got < 0) {
       if (errno == EINTR) continue;
-      last_error_ = errno;
+      *last_error = errno;
       return -1;
     }
     if (got == 0) break;
@@ -141,21 +144,15 @@ int64_t File::Read(void* buf, size_t n) {
   return static_cast<int64_t>(done);
 }
 
+int64_t File::Read(void* buf, size_t n) {
+  return ReadFully(buf, n, &last_error_,
+                   [this](char* to, size_t want, size_t) { return ::read(fd_, to, want); });
+}
+
 int64_t File::ReadAt(uint64_t offset, void* buf, size_t n) {
-  auto* p = static_cast<char*>(buf);
-  size_t done = 0;
-  while (done < n) {
-    ssize_t got = ::pread(fd_, p + done, n - done, static_cast<off_t>(offset + done));
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      last_error_ = errno;
-      return -1;
-    }
-    if (got == 0) break;
-    done += static_cast<size_t>(got);
-  }
-  ObserveRead(static_cast<int64_t>(done));
-  return static_cast<int64_t>(done);
+  return ReadFully(buf, n, &last_error_, [this, offset](char* to, size_t want, size_t done) {
+    return ::pread(fd_, to, want, static_cast<off_t>(offset + done));
+  });
 }
 
 bool File::WriteAll(const void* buf, size_t n) {

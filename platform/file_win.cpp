@@ -140,14 +140,23 @@ bool File::Seek(uint64_t offset) {
   return true;
 }
 
-int64_t File::Read(void* buf, size_t n) {
+// Reads until n bytes or the end of the file, over short reads; `at` null reads at the file
+// position, else at the offset (which also lets threads read one handle at once).
+static int64_t ReadFully(HANDLE h, void* buf, size_t n, const uint64_t* at, int* last_error) {
   auto* p = static_cast<char*>(buf);
   size_t done = 0;
   while (done < n) {
+    OVERLAPPED where = {};
+    if (at) {
+      where.Offset = static_cast<DWORD>(*at + done);
+      where.OffsetHigh = static_cast<DWORD>((*at + done) >> 32);
+    }
     DWORD chunk = static_cast<DWORD>(std::min<size_t>(n - done, 1u << 30));
     DWORD got = 0;
-    if (!ReadFile(H(handle_), p + done, chunk, &got, nullptr)) {
-      last_error_ = static_cast<int>(GetLastError());
+    if (!ReadFile(h, p + done, chunk, &got, at ? &where : nullptr)) {
+      const DWORD e = GetLastError();
+      if (at && e == ERROR_HANDLE_EOF) break;
+      *last_error = static_cast<int>(e);
       return -1;
     }
     if (got == 0) break;
@@ -157,27 +166,10 @@ int64_t File::Read(void* buf, size_t n) {
   return static_cast<int64_t>(done);
 }
 
+int64_t File::Read(void* buf, size_t n) { return ReadFully(H(handle_), buf, n, nullptr, &last_error_); }
+
 int64_t File::ReadAt(uint64_t offset, void* buf, size_t n) {
-  auto* p = static_cast<char*>(buf);
-  size_t done = 0;
-  while (done < n) {
-    // The offset given with each read: threads reading the one handle do not meet.
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(offset + done);
-    at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
-    DWORD chunk = static_cast<DWORD>(std::min<size_t>(n - done, 1u << 30));
-    DWORD got = 0;
-    if (!ReadFile(H(handle_), p + done, chunk, &got, &at)) {
-      const DWORD e = GetLastError();
-      if (e == ERROR_HANDLE_EOF) break;
-      last_error_ = static_cast<int>(e);
-      return -1;
-    }
-    if (got == 0) break;
-    done += got;
-  }
-  ObserveRead(static_cast<int64_t>(done));
-  return static_cast<int64_t>(done);
+  return ReadFully(H(handle_), buf, n, &offset, &last_error_);
 }
 
 bool File::WriteAll(const void* buf, size_t n) {

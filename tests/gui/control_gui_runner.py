@@ -51,8 +51,9 @@ LINES = [
     ("dead", "COM10", None),
 ]
 # A recording big enough that an export of it is still being written a few seconds after
-# it started (the cancel and second-export tests need one running).
-BIG_SIZE = "1G"
+# it started (the cancel and second-export tests need one running). ZT_GUI_BIG_SIZE makes it
+# larger for the window's figures (bench/window_bench.sh).
+BIG_SIZE = os.environ.get("ZT_GUI_BIG_SIZE", "1G")
 RUN_TIMEOUT_S = 900
 # Another run on the same WORK_DIR (another ctest, screenshots.sh) shares the prefix, whose
 # desktop belongs to that run's display: runs take turns.

@@ -249,6 +249,40 @@ TEST_F(Everyday, MainWindowAnswersWhileConnectWaitsForASilentLogger) {
   EXPECT_EQ(Box("Error"), "Unable to get data from the device");
 }
 
+// The big recording opened with Show Data: the main window answers while the echogram's
+// index is built on its own thread, and the first picture is there long before.
+TEST_F(Everyday, MainWindowAnswersWhileALargeRecordingIsIndexed) {
+  HWND echo = FindChild(wnd_, L"WEchoClass");
+  ASSERT_NE(echo, nullptr);
+  HWND fd = Click(L"Show Data") ? Chooser("BIN Files") : nullptr;
+  ASSERT_TRUE(fd && FileDialogChoose(fd, DataFile("BIG.BIN")));
+  const auto t0 = std::chrono::steady_clock::now();
+  auto ms_since = [&](std::chrono::steady_clock::time_point t) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t).count();
+  };
+  double longest_ms = 0, picture_ms = -1;
+  int answers = 0;
+  bool indexing = true;
+  while (indexing && ms_since(t0) < 300000) {
+    const auto t = std::chrono::steady_clock::now();
+    ASSERT_NE(SendTo(wnd_, WM_NULL, 0, 0), -1) << "the main window did not answer within 5 s";
+    longest_ms = std::max(longest_ms, ms_since(t));
+    ++answers;
+    if (picture_ms < 0) {
+      const Pixels p = ClientPixels(echo);
+      if (std::count_if(p.rgb.begin(), p.rgb.end(), [](uint32_t c) { return c != 0; }) > 1000)
+        picture_ms = ms_since(t0);
+    }
+    indexing = Status(1).find("Indexing") != std::string::npos;
+    Sleep(5);
+  }
+  std::printf("[ FIGURE   ] opening %s: first picture seen after %.0f ms, index done after %.0f ms;"
+              " main window %d answers, longest %.1f ms\n",
+              Narrow(DataFile("BIG.BIN")).c_str(), picture_ms, ms_since(t0), answers, longest_ms);
+  EXPECT_FALSE(indexing) << "the index was not done in 5 minutes";
+  EXPECT_GE(picture_ms, 0) << "no picture";
+}
+
 TEST_F(EverydayWithData, ViewerSettingsCancelEscAndCloseBoxLeaveTheViewOkAppliesIt) {
   HWND echo = FindChild(wnd_, L"WEchoClass");
   AwayFromTheEchogram();
