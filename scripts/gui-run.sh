@@ -7,6 +7,9 @@
 #   ZT_DESKTOP     virtual desktop size (default 1280x900)
 #   ZT_FILE_SIZE_LIMIT_KB  if set, files the program writes cannot grow past this many KiB
 #                  (writes beyond fail as on a full disk)
+#   ZT_GUI_DPI     if set, the prefix's dpi (Wine reads it when a program starts)
+#   ZT_GUI_SHOT    if set, a PNG of the desktop is saved there ZT_GUI_SHOT_AFTER seconds
+#                  (default 8) after the program started, and the program is then closed
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 size=${ZT_DESKTOP:-1280x900}
@@ -53,6 +56,20 @@ trap stop_xvfb EXIT
 trap 'exit 130' INT TERM
 zt_wine_prefix_ready
 zt_wine_virtual_desktop "$size"
+if [ -n "${ZT_GUI_DPI:-}" ]; then
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$ZT_GUI_DPI" /f \
+    </dev/null >/dev/null 2>&1
+fi
+if [ -n "${ZT_GUI_SHOT:-}" ]; then
+  wine "$@" &
+  program=$!
+  sleep "${ZT_GUI_SHOT_AFTER:-8}"
+  import -window root "$ZT_GUI_SHOT"
+  status=$?
+  kill "$program" 2>/dev/null || true
+  stop_xvfb
+  exit $status
+fi
 if [ -n "${ZT_FILE_SIZE_LIMIT_KB:-}" ]; then
   (trap '' XFSZ; ulimit -f "$ZT_FILE_SIZE_LIMIT_KB"; exec wine "$@")
 else

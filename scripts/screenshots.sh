@@ -3,9 +3,8 @@
 #   scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]
 # BUILD_DIR is a Windows build tree (default build/windows); OUT_DIR defaults to docs/images,
 # the user guide's pictures. The control program shows the demo's recording
-# (scripts/demo-recording.args). The picture of the main window at 144 dpi
-# (control_main_144dpi.png) comes from the GUI test EverydayAt144Dpi run with
-# ZT_SCREENSHOT_DIR set. Runs headless (Xvfb) unless DISPLAY is set. The control program's
+# (scripts/demo-recording.args), also at 144 dpi (150 %) in a prefix of its own
+# (control_main_144dpi.png). Runs headless (Xvfb) unless DISPLAY is set. The control program's
 # device dialogs need a simulated logger on COM3: its runner starts one, with the simulator
 # of the native tree (ZT_NATIVE_BUILD, default build/native).
 set -euo pipefail
@@ -32,6 +31,15 @@ for entry in "${shot_tests[@]}"; do
 done
 python3 "$root/tests/gui/control_gui_runner.py" "$native/tools/logger_sim/zt615_logger_sim" \
   "$build" "$native" --screenshots "$out"
+# The main window at 150 %, as the screen shows it: the program's own dpi scaling (the test
+# program's screen grabs would be scaled by Wine for a program that does not scale).
+shot144=$out/control_main_144dpi.png
+ZT_WINEPREFIX=$build/wineprefix-144 ZT_GUI_DPI=144 ZT_GUI_SHOT=$shot144 ZT_DESKTOP=1600x1100 \
+  ZT_GUI_SHOT_AFTER=8 "$root/scripts/gui-run.sh" "$build/control/zt615_control.exe" \
+  "Z:$native/control-gui/data/REC10.BIN"
+desktop=$(convert "$shot144" -format '%[pixel:p{1599,1099}]' info:)
+convert "$shot144" -bordercolor "$desktop" -border 1 -fuzz 2% -trim +repage -strip "$shot144"
+echo "$shot144"
 shopt -s nullglob
 for bmp in "$out"/*.bmp; do
   # No time stamps in the PNG: a picture whose window did not change stays the same file.
