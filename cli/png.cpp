@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -271,51 +270,61 @@ uint32_t Crc32(const uint8_t* data, size_t n) {
 
 }  // namespace zt::cli
 
-// stb frames the PNG (chunks, filters, checksums); the compression is ours.
-static unsigned char* ZtZlibCompress(unsigned char* data, int data_len, int* out_len, int) {
-  try {
-    const std::vector<uint8_t> z = zt::cli::DeflateFast(data, static_cast<size_t>(data_len));
-    auto* copy = static_cast<unsigned char*>(std::malloc(z.size()));
-    if (!copy) return nullptr;
-    std::memcpy(copy, z.data(), z.size());
-    *out_len = static_cast<int>(z.size());
-    return copy;
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
-
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STBI_WRITE_NO_STDIO
-#define STBIW_ZLIB_COMPRESS ZtZlibCompress
-#define STBIW_CRC32(buffer, len) zt::cli::Crc32(buffer, static_cast<size_t>(len))
-#include "stb_image_write.h"
-
 namespace zt::cli {
 
 namespace {
-void AppendBytes(void* context, void* data, int size) {
-  auto* out = static_cast<std::vector<uint8_t>*>(context);
-  const auto* bytes = static_cast<const uint8_t*>(data);
-  out->insert(out->end(), bytes, bytes + size);
+
+void PutBigEndian(std::vector<uint8_t>* out, uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<uint8_t>(v >> shift));
 }
+
+// A chunk: length, type, data, and the CRC of type and data.
+void PutChunk(std::vector<uint8_t>* out, const char* type, const uint8_t* data, size_t n) {
+  PutBigEndian(out, static_cast<uint32_t>(n));
+  const size_t start = out->size();
+  out->insert(out->end(), type, type + 4);
+  out->insert(out->end(), data, data + n);
+  PutBigEndian(out, Crc32(out->data() + start, n + 4));
+}
+
 }  // namespace
 
 bool EncodePng(const uint8_t* bgra, int width, int height, std::vector<uint8_t>* png) {
-  // Each row from the one above: an echogram's rows change little from depth to depth, and
-  // one filter for every row costs one pass instead of five.
-  static std::once_flag once;
-  std::call_once(once, [] { stbi_write_force_png_filter = 2; });
-  const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
-  std::vector<uint8_t> rgb(pixels * 3);
-  for (size_t k = 0; k < pixels; ++k) {
-    rgb[3 * k] = bgra[4 * k + 2];
-    rgb[3 * k + 1] = bgra[4 * k + 1];
-    rgb[3 * k + 2] = bgra[4 * k];
+  try {
+    // Each row as its difference from the row above (filter "Up"): an echogram changes little
+    // from one depth to the next, and one filter for every row costs one pass, not five.
+    const size_t w = static_cast<size_t>(width), h = static_cast<size_t>(height);
+    const size_t row_bytes = 3 * w + 1;
+    std::vector<uint8_t> rows(row_bytes * h);
+    for (size_t y = 0; y < h; ++y) {
+      uint8_t* out = rows.data() + y * row_bytes;
+      const uint8_t* px = bgra + y * w * 4;
+      const uint8_t* above = y > 0 ? px - w * 4 : nullptr;
+      out[0] = y > 0 ? 2 : 0;  // the first row as it is
+      for (size_t x = 0; x < w; ++x) {
+        for (int c = 0; c < 3; ++c) {  // red, green, blue from blue, green, red
+          const uint8_t v = px[4 * x + 2 - c];
+          out[1 + 3 * x + c] = above ? static_cast<uint8_t>(v - above[4 * x + 2 - c]) : v;
+        }
+      }
+    }
+    const std::vector<uint8_t> idat = DeflateFast(rows.data(), rows.size());
+    rows = {};
+    png->clear();
+    png->reserve(idat.size() + 64);
+    const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    png->insert(png->end(), signature, signature + 8);
+    std::vector<uint8_t> header;
+    PutBigEndian(&header, static_cast<uint32_t>(width));
+    PutBigEndian(&header, static_cast<uint32_t>(height));
+    header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, deflate, filters, no interlace
+    PutChunk(png, "IHDR", header.data(), header.size());
+    PutChunk(png, "IDAT", idat.data(), idat.size());
+    PutChunk(png, "IEND", nullptr, 0);
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
   }
-  png->clear();
-  return stbi_write_png_to_func(AppendBytes, png, width, height, 3, rgb.data(), width * 3) != 0;
 }
 
 }  // namespace zt::cli

@@ -1,6 +1,6 @@
-// The echogram as a PNG file: 8-bit RGB, compressed for speed (one pass, greedy matches,
-// the fixed codes of deflate), so that the picture of a 4 GB recording takes less time to
-// write than the recording takes to read once.
+// The echogram as a PNG file: 8-bit RGB, each row filtered against the one above and
+// compressed for speed (one pass, greedy matches, the fixed codes of deflate, two halves at
+// once), so that the picture of a 1 GiB recording takes less time than reading it once.
 #pragma once
 
 #include <cstddef>

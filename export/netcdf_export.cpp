@@ -1,13 +1,13 @@
 // SONAR-netCDF4 1.0 (ICES) for one single-beam channel, as netCDF-4 (HDF5) with deflate.
 // Pings are gathered a chunk at a time and each variable is written one whole chunk per call,
 // so every chunk is compressed once and memory stays at one chunk of samples.
-#include <netcdf.h>
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
 
+#include "export/netcdf_api.h"
 #include "export/netcdf_layout.h"
 #include "export/science_export.h"
 #include "platform/output_file.h"
@@ -110,6 +110,12 @@ ExportResult ExportNetcdf(const EXPORTJOB& job, ExportProgress& progress,
   ExportResult res;
   ScienceInput input;
   if (!PrepareScienceExport(job, &input, &res)) return res;
+  std::string why;
+  if (LoadNetcdf(&why) == nullptr) {
+    res.status = ExportStatus::kRefused;
+    res.message = "--format netcdf: " + why;
+    return res;
+  }
   platform::OutputFile out;
   std::string path;
   // The library writes by name and seeks: always a temporary file renamed when complete.

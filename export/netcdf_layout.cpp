@@ -1,6 +1,6 @@
 #include "export/netcdf_layout.h"
 
-#include <netcdf.h>
+#include "export/netcdf_api.h"
 
 #include <algorithm>
 #include <cmath>
@@ -30,16 +30,16 @@ std::string SixDigits(int32_t v) {
 
 bool NcLayout::Ok(int status, const char* what) {
   if (status == NC_NOERR) return true;
-  if (why_.empty()) why_ = std::string("netCDF: ") + what + ": " + nc_strerror(status);
+  if (why_.empty()) why_ = std::string("netCDF: ") + what + ": " + Nc().strerror(status);
   return false;
 }
 
 bool NcLayout::Att(int grp, int var, const char* name, const std::string& text) {
-  return Ok(nc_put_att_text(grp, var, name, text.size(), text.data()), name);
+  return Ok(Nc().put_att_text(grp, var, name, text.size(), text.data()), name);
 }
 
 bool NcLayout::AttNumber(int grp, int var, const char* name, double v, int type) {
-  return Ok(nc_put_att_double(grp, var, name, type, 1, &v), name);
+  return Ok(Nc().put_att_double(grp, var, name, type, 1, &v), name);
 }
 
 // A variable, chunked and compressed along ping_time when it has that dimension (its first
@@ -47,11 +47,11 @@ bool NcLayout::AttNumber(int grp, int var, const char* name, double v, int type)
 bool NcLayout::DefVar(int grp, const char* name, int type, int ndims, const int* dims, Ref* ref,
                       const char* units, const char* long_name) {
   ref->grp = grp;
-  if (!Ok(nc_def_var(grp, name, type, ndims, dims, &ref->var), name)) return false;
+  if (!Ok(Nc().def_var(grp, name, type, ndims, dims, &ref->var), name)) return false;
   int unlimited = -1;
   for (int k = 0; k < ndims && unlimited < 0; ++k) {
     int ids[NC_MAX_DIMS], n = 0;
-    nc_inq_unlimdims(grp, &n, ids);
+    Nc().inq_unlimdims(grp, &n, ids);
     for (int u = 0; u < n; ++u)
       if (ids[u] == dims[k]) unlimited = k;
   }
@@ -59,27 +59,27 @@ bool NcLayout::DefVar(int grp, const char* name, int type, int ndims, const int*
     std::vector<size_t> chunks(static_cast<size_t>(ndims), 1);
     for (int k = 0; k < ndims; ++k) {
       size_t len = 1;
-      nc_inq_dimlen(grp, dims[k], &len);
+      Nc().inq_dimlen(grp, dims[k], &len);
       chunks[k] = k == unlimited ? (ndims == 1 ? std::max(chunk_pings_, kOneDimChunkMin)
                                                : chunk_pings_)
                                  : std::max<size_t>(len, 1);
     }
-    if (!Ok(nc_def_var_chunking(grp, ref->var, NC_CHUNKED, chunks.data()), name)) return false;
+    if (!Ok(Nc().def_var_chunking(grp, ref->var, NC_CHUNKED, chunks.data()), name)) return false;
     // Room for the chunk being filled and one more: the library's default cache keeps every
     // finished chunk of every variable until it is full, megabytes per variable.
     size_t type_size = 1, chunk_bytes = 1;
-    nc_inq_type(grp, type, nullptr, &type_size);
+    Nc().inq_type(grp, type, nullptr, &type_size);
     for (size_t c : chunks) chunk_bytes *= c;
     chunk_bytes *= type_size;
-    if (!Ok(nc_set_var_chunk_cache(grp, ref->var, 2 * chunk_bytes + 4096, 7, 1.0f), name))
+    if (!Ok(Nc().set_var_chunk_cache(grp, ref->var, 2 * chunk_bytes + 4096, 7, 1.0f), name))
       return false;
-    if (deflate_ > 0 && !Ok(nc_def_var_deflate(grp, ref->var, 1, 1, deflate_), name))
+    if (deflate_ > 0 && !Ok(Nc().def_var_deflate(grp, ref->var, 1, 1, deflate_), name))
       return false;
   }
   if (type == NC_FLOAT || type == NC_DOUBLE) {
     const double nan = NAN;
     const float nanf = NAN;
-    if (!Ok(nc_def_var_fill(grp, ref->var, 0, type == NC_FLOAT ? static_cast<const void*>(&nanf)
+    if (!Ok(Nc().def_var_fill(grp, ref->var, 0, type == NC_FLOAT ? static_cast<const void*>(&nanf)
                                                                : &nan),
             name))
       return false;
@@ -91,7 +91,7 @@ bool NcLayout::DefVar(int grp, const char* name, int type, int ndims, const int*
 // An unlimited time dimension with its coordinate: int64 nanoseconds since 1970 UTC.
 bool NcLayout::PingTime(int grp, const char* name, int* dim) {
   Ref& t = times_[n_times_++];
-  return Ok(nc_def_dim(grp, name, NC_UNLIMITED, dim), name) &&
+  return Ok(Nc().def_dim(grp, name, NC_UNLIMITED, dim), name) &&
          DefVar(grp, name, NC_INT64, 1, dim, &t, "nanoseconds since 1970-01-01T00:00:00Z",
                 "Timestamp of each ping") &&
          Att(grp, t.var, "calendar", "standard") && Att(grp, t.var, "axis", "T") &&
@@ -103,9 +103,9 @@ bool NcLayout::DefString(int grp, const char* dim_name, const char* name,
                          const std::string& value, int* dim) {
   Ref r;
   const char* text = value.c_str();
-  return Ok(nc_def_dim(grp, dim_name, 1, dim), dim_name) &&
+  return Ok(Nc().def_dim(grp, dim_name, 1, dim), dim_name) &&
          DefVar(grp, name, NC_STRING, 1, dim, &r, nullptr, nullptr) &&
-         Ok(nc_put_var_string(grp, r.var, &text), name);
+         Ok(Nc().put_var_string(grp, r.var, &text), name);
 }
 
 bool NcLayout::Create(const std::string& path, const EXPORTJOB& job, const ScienceInput& input,
@@ -114,14 +114,14 @@ bool NcLayout::Create(const std::string& path, const EXPORTJOB& job, const Scien
   deflate_ = job.compress_level;
   sample_interval_s_ = 1e-5;  // one sample per 10 microseconds of two-way travel
   tx_duration_s_ = input.info.header.tx_length_us * 1e-6;
-  if (!Ok(nc_create(path.c_str(), NC_NETCDF4 | NC_CLOBBER, &ncid_), "create")) {
+  if (!Ok(Nc().create(path.c_str(), NC_NETCDF4 | NC_CLOBBER, &ncid_), "create")) {
     ncid_ = -1;
     return false;
   }
   int beam_group = -1;
   return DefRoot(job, input) && DefEnvironment(job) && DefPlatform(input.has_track) &&
          DefSonar(input, &beam_group) && DefBeamGroup(beam_group, job, input) &&
-         DefVendor(input) && Ok(nc_enddef(ncid_), "definitions");
+         DefVendor(input) && Ok(Nc().enddef(ncid_), "definitions");
 }
 
 bool NcLayout::DefRoot(const EXPORTJOB& job, const ScienceInput& input) {
@@ -141,7 +141,7 @@ bool NcLayout::DefRoot(const EXPORTJOB& job, const ScienceInput& input) {
              "bottom range detected in the samples, converted from " + source + ".") &&
          Att(ncid_, NC_GLOBAL, "title", "ZT615 recording " + source + ", device " +
                                             SixDigits(input.info.header.device_id)) &&
-         Ok(nc_def_grp(ncid_, "Provenance", &prov), "Provenance") &&
+         Ok(Nc().def_grp(ncid_, "Provenance", &prov), "Provenance") &&
          Att(prov, NC_GLOBAL, "conversion_software_name", "zt615") &&
          Att(prov, NC_GLOBAL, "conversion_software_version", ZT_VERSION) &&
          Att(prov, NC_GLOBAL, "conversion_time", now) &&
@@ -151,7 +151,7 @@ bool NcLayout::DefRoot(const EXPORTJOB& job, const ScienceInput& input) {
 bool NcLayout::DefEnvironment(const EXPORTJOB& job) {
   int grp = -1, dim = -1;
   Ref& speed = vars_[static_cast<int>(NcVar::kSoundSpeed)];
-  return Ok(nc_def_grp(ncid_, "Environment", &grp), "Environment") &&
+  return Ok(Nc().def_grp(ncid_, "Environment", &grp), "Environment") &&
          PingTime(grp, "time1", &dim) &&
          DefVar(grp, "temperature", NC_FLOAT, 1, &dim,
                 &vars_[static_cast<int>(NcVar::kTemperature)], "degree_C",
@@ -171,7 +171,7 @@ bool NcLayout::DefPlatform(bool track) {
   int grp = -1, dim = -1;
   Ref& lat = vars_[static_cast<int>(NcVar::kLatitude)];
   Ref& lon = vars_[static_cast<int>(NcVar::kLongitude)];
-  return Ok(nc_def_grp(ncid_, "Platform", &grp), "Platform") && PingTime(grp, "time1", &dim) &&
+  return Ok(Nc().def_grp(ncid_, "Platform", &grp), "Platform") && PingTime(grp, "time1", &dim) &&
          DefVar(grp, "tilt_x", NC_FLOAT, 1, &dim, &vars_[static_cast<int>(NcVar::kTiltX)],
                 "arc_degree", "Tilt about the x axis (pitch), degrees") &&
          DefVar(grp, "tilt_y", NC_FLOAT, 1, &dim, &vars_[static_cast<int>(NcVar::kTiltY)],
@@ -189,7 +189,7 @@ bool NcLayout::DefSonar(const ScienceInput& input, int* beam_group) {
   int grp = -1, dim = -1;
   Ref descr;
   const char* text = "Single-beam echo sounder, one channel at 450 kHz";
-  return Ok(nc_def_grp(ncid_, "Sonar", &grp), "Sonar") &&
+  return Ok(Nc().def_grp(ncid_, "Sonar", &grp), "Sonar") &&
          Att(grp, NC_GLOBAL, "sonar_model", "ZT615") &&
          Att(grp, NC_GLOBAL, "sonar_serial_number", SixDigits(input.info.header.device_id)) &&
          Att(grp, NC_GLOBAL, "sonar_software_name", "zt615") &&
@@ -198,8 +198,8 @@ bool NcLayout::DefSonar(const ScienceInput& input, int* beam_group) {
          DefString(grp, "beam_group", "beam_group", "Beam_group1", &dim) &&
          DefVar(grp, "beam_group_descr", NC_STRING, 1, &dim, &descr, nullptr,
                 "Beam group description") &&
-         Ok(nc_put_var_string(grp, descr.var, &text), "beam_group_descr") &&
-         Ok(nc_def_grp(grp, "Beam_group1", beam_group), "Beam_group1");
+         Ok(Nc().put_var_string(grp, descr.var, &text), "beam_group_descr") &&
+         Ok(Nc().def_grp(grp, "Beam_group1", beam_group), "Beam_group1");
 }
 
 bool NcLayout::DefBeamGroup(int grp, const EXPORTJOB& job, const ScienceInput& input) {
@@ -211,7 +211,7 @@ bool NcLayout::DefBeamGroup(int grp, const EXPORTJOB& job, const ScienceInput& i
         DefString(grp, "channel", "channel", "ZT615 " + SixDigits(h.device_id) + " 450 kHz",
                   &channel) &&
         PingTime(grp, "ping_time", &ping) &&
-        Ok(nc_def_dim(grp, "range_sample", static_cast<size_t>(input.n0), &range),
+        Ok(Nc().def_dim(grp, "range_sample", static_cast<size_t>(input.n0), &range),
            "range_sample") &&
         DefVar(grp, "range_sample", NC_INT, 1, &range, &range_sample, nullptr,
                "Along-range sample number, base 0")))
@@ -240,14 +240,14 @@ bool NcLayout::DefBeamGroup(int grp, const EXPORTJOB& job, const ScienceInput& i
          AttNumber(grp, bottom_ref.var, "offset_m", h.offset_m, NC_FLOAT) &&
          Att(grp, bottom_ref.var, "sound_speed",
              "Environment/sound_speed_indicative of the ping") &&
-         Ok(nc_put_var_int(grp, range_sample.var, index.data()), "range_sample") &&
-         Ok(nc_put_var_double(grp, frequency.var, &frequency_hz), "frequency_nominal");
+         Ok(Nc().put_var_int(grp, range_sample.var, index.data()), "range_sample") &&
+         Ok(Nc().put_var_double(grp, frequency.var, &frequency_hz), "frequency_nominal");
 }
 
 bool NcLayout::DefVendor(const ScienceInput& input) {
   int grp = -1, dim = -1;
   const TIMERSETTINGS& h = input.info.header;
-  if (!(Ok(nc_def_grp(ncid_, "Vendor_specific", &grp), "Vendor_specific") &&
+  if (!(Ok(Nc().def_grp(ncid_, "Vendor_specific", &grp), "Vendor_specific") &&
         PingTime(grp, "ping_time", &dim) &&
         DefVar(grp, "battery_voltage", NC_FLOAT, 1, &dim,
                &vars_[static_cast<int>(NcVar::kBattery)], "V", "Battery voltage") &&
@@ -279,7 +279,7 @@ bool NcLayout::DefVendor(const ScienceInput& input) {
 
 bool NcLayout::PutTimes(size_t at, size_t n, const int64_t* ns) {
   for (int k = 0; k < n_times_; ++k)
-    if (!Ok(nc_put_vara_longlong(times_[k].grp, times_[k].var, &at, &n,
+    if (!Ok(Nc().put_vara_longlong(times_[k].grp, times_[k].var, &at, &n,
                                  reinterpret_cast<const long long*>(ns)),
             "ping times"))
       return false;
@@ -289,37 +289,37 @@ bool NcLayout::PutTimes(size_t at, size_t n, const int64_t* ns) {
 bool NcLayout::PutSamples(size_t at, size_t n, const uint16_t* samples) {
   size_t len = 0;
   int range_dim[3];
-  nc_inq_vardimid(samples_.grp, samples_.var, range_dim);
-  nc_inq_dimlen(samples_.grp, range_dim[2], &len);
+  Nc().inq_vardimid(samples_.grp, samples_.var, range_dim);
+  Nc().inq_dimlen(samples_.grp, range_dim[2], &len);
   const size_t start[3] = {0, at, 0};
   const size_t count[3] = {1, n, len};
   return len == 0 ||
-         Ok(nc_put_vara_ushort(samples_.grp, samples_.var, start, count, samples), "backscatter_r");
+         Ok(Nc().put_vara_ushort(samples_.grp, samples_.var, start, count, samples), "backscatter_r");
 }
 
 bool NcLayout::PutInt(NcVar v, size_t at, size_t n, const int32_t* values) {
   const Ref& r = vars_[static_cast<int>(v)];
-  return r.var < 0 || Ok(nc_put_vara_int(r.grp, r.var, &at, &n, values), "per-ping values");
+  return r.var < 0 || Ok(Nc().put_vara_int(r.grp, r.var, &at, &n, values), "per-ping values");
 }
 
 bool NcLayout::PutFloat(NcVar v, size_t at, size_t n, const float* values) {
   const Ref& r = vars_[static_cast<int>(v)];
-  return r.var < 0 || Ok(nc_put_vara_float(r.grp, r.var, &at, &n, values), "per-ping values");
+  return r.var < 0 || Ok(Nc().put_vara_float(r.grp, r.var, &at, &n, values), "per-ping values");
 }
 
 bool NcLayout::PutDouble(NcVar v, size_t at, size_t n, const double* values) {
   const Ref& r = vars_[static_cast<int>(v)];
-  return r.var < 0 || Ok(nc_put_vara_double(r.grp, r.var, &at, &n, values), "per-ping values");
+  return r.var < 0 || Ok(Nc().put_vara_double(r.grp, r.var, &at, &n, values), "per-ping values");
 }
 
 bool NcLayout::PutPerChannel(size_t at, size_t n) {
   const size_t start[2] = {0, at};
   const size_t count[2] = {1, n};
   const std::vector<double> interval(n, sample_interval_s_), duration(n, tx_duration_s_);
-  return Ok(nc_put_vara_double(sample_interval_.grp, sample_interval_.var, start, count,
+  return Ok(Nc().put_vara_double(sample_interval_.grp, sample_interval_.var, start, count,
                                interval.data()),
             "sample_interval") &&
-         Ok(nc_put_vara_double(tx_duration_.grp, tx_duration_.var, start, count,
+         Ok(Nc().put_vara_double(tx_duration_.grp, tx_duration_.var, start, count,
                                duration.data()),
             "transmit_duration_nominal");
 }
@@ -328,12 +328,12 @@ bool NcLayout::Close() {
   if (ncid_ < 0) return why_.empty();
   const int id = ncid_;
   ncid_ = -1;
-  return Ok(nc_close(id), "close") && why_.empty();
+  return Ok(Nc().close(id), "close") && why_.empty();
 }
 
 void NcLayout::Abort() {
   if (ncid_ < 0) return;
-  nc_close(ncid_);
+  Nc().close(ncid_);
   ncid_ = -1;
 }
 
