@@ -74,7 +74,8 @@ void KeepOutcome(const ExportResult& r) {
   g_outcome_caption = r.system_error != 0 ? L"GetLastError" : LoadText(IDS_CAPTION_ERROR);
 }
 
-DWORD WINAPI ExportThread(LPVOID param) {
+// The export worker thread: one export, its outcome kept for the window thread.
+DWORD WINAPI ExportWorker(LPVOID param) {
   auto* run = static_cast<ExportRun*>(param);
   BarProgress progress;
   ExportOptions options;
@@ -82,7 +83,7 @@ DWORD WINAPI ExportThread(LPVOID param) {
   // no half-written file and an existing one as it was.
   options.atomic_output = true;
   options.stop = &g_export_stop;
-  KeepOutcome(ExportWorker(run->job, progress, options));
+  KeepOutcome(ExportLoggerFormat(run->job, progress, options));
   const HWND owner = run->owner;
   delete run;
   g_export_running = false;
@@ -146,7 +147,7 @@ bool StartWorker(HWND dlg, APPDATA* app, const EXPORTJOB& job) {
   g_export_stop = false;
   g_export_running = true;
   g_running_output = Wide(job.output_path);
-  HANDLE thread = CreateThread(nullptr, 0, ExportThread, run, 0, nullptr);
+  HANDLE thread = CreateThread(nullptr, 0, ExportWorker, run, 0, nullptr);
   if (!thread) {
     const DWORD code = GetLastError();
     delete run;

@@ -1,5 +1,5 @@
-// The export worker: turns a logged ping file into the text, NMEA or CSV format, recomputing
-// every ping's altitude from its raw samples. The science formats (netCDF, GeoJSON) share the
+// The export engine: turns a logged ping file into the text, NMEA or CSV format, recomputing
+// every ping's altitude from its raw samples (the formats of one ping: export/formats.h). The science formats (netCDF, GeoJSON) share the
 // job and the result; RunExport (export/science_export.h) runs any of the five.
 #pragma once
 
@@ -94,11 +94,11 @@ struct ExportOptions {
 // acceptable.
 std::string CheckExportParameters(const EXPORTJOB& job);
 
-// Runs one export to its end, successfully or not. Thread-safe: every run keeps its own
-// buffers, median window and series sum. The work is shared with one thread of the run's own,
-// joined before it returns; `progress` is called from either thread, one call at a time and
-// in ping order.
-ExportResult ExportWorker(const EXPORTJOB& job, ExportProgress& progress,
-                          const ExportOptions& options = {});
+// Runs one export in one of the logger's formats (text, NMEA, CSV) to its end, successfully
+// or not. Thread-safe: every run keeps its own buffers, median window and series sum. The
+// work is shared with one thread of the run's own, joined before it returns; `progress` is
+// called from either thread, one call at a time and in ping order.
+ExportResult ExportLoggerFormat(const EXPORTJOB& job, ExportProgress& progress,
+                                const ExportOptions& options = {});
 
 }  // namespace zt

@@ -106,7 +106,7 @@ ExportResult RunExport(const EXPORTJOB& job, ExportProgress& progress,
                        const ExportOptions& options) {
   if (job.data_format == kFormatNetcdf) return ExportNetcdf(job, progress, options);
   if (job.data_format == kFormatGeojson) return ExportGeojson(job, progress, options);
-  return ExportWorker(job, progress, options);
+  return ExportLoggerFormat(job, progress, options);
 }
 
 bool PrepareScienceExport(const EXPORTJOB& job, ScienceInput* input, ExportResult* res) {

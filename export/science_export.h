@@ -17,8 +17,8 @@ namespace zt {
 // False in a build without the netCDF library (the Windows zt615.exe).
 extern const bool kNetcdfSupported;
 
-// Runs an export in any of the five formats: the logger's own through ExportWorker, the
-// others here. Thread-safe as ExportWorker is.
+// Runs an export in any of the five formats: the logger's own through ExportLoggerFormat, the
+// others here. Thread-safe as ExportLoggerFormat is.
 ExportResult RunExport(const EXPORTJOB& job, ExportProgress& progress,
                        const ExportOptions& options = {});
 
@@ -54,7 +54,7 @@ struct ScienceInput {
   int64_t max_gap_ticks = 0;
 };
 
-// The refusals before any output exists, as ExportWorker makes them (output is the input, an
+// The refusals before any output exists, as ExportLoggerFormat makes them (output is the input, an
 // unreadable or corrupt file, bad parameters), and the track loaded. False with *res set.
 bool PrepareScienceExport(const EXPORTJOB& job, ScienceInput* input, ExportResult* res);
 

@@ -68,7 +68,7 @@ std::string EngineExport(const std::string& in, const std::string& out, int32_t 
   job.output_path = out;
   if (change) change(job);
   ExportProgress quiet;
-  ExportResult r = ExportWorker(job, quiet);
+  ExportResult r = ExportLoggerFormat(job, quiet);
   EXPECT_TRUE(r.ok()) << r.message;
   return test::ReadAll(out);
 }

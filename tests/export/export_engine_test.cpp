@@ -85,7 +85,7 @@ ExportResult RunExport(const EXPORTJOB& job, bool atomic, ExportProgress* progre
   ExportProgress quiet;
   ExportOptions options;
   options.atomic_output = atomic;
-  return ExportWorker(job, progress ? *progress : quiet, options);
+  return ExportLoggerFormat(job, progress ? *progress : quiet, options);
 }
 
 // ---- Progress ---------------------------------------------------------------------------
@@ -540,7 +540,7 @@ TEST(ExportBlocks, AnyBlockSizeGivesTheBytesOfOneBlock) {
         const std::string path = dir.Path("b" + std::to_string(k) + ".log");
         ExportOptions options;
         options.block_pings = k == 0 ? UINT32_MAX : kBlock;
-        r[k] = ExportWorker(JobFor(format, in, path), progress[k], options);
+        r[k] = ExportLoggerFormat(JobFor(format, in, path), progress[k], options);
         out[k] = test::ReadAll(path);
       }
       EXPECT_EQ(progress[1].calls, progress[0].calls);
@@ -589,7 +589,7 @@ TEST(ExportStop, StoppedExportLeavesOnlyItsInput) {
       options.atomic_output = true;
       options.block_pings = 7;
       options.stop = &stop;
-      const ExportResult r = ExportWorker(JobFor(format, in, dir.Path("s.log")), progress, options);
+      const ExportResult r = ExportLoggerFormat(JobFor(format, in, dir.Path("s.log")), progress, options);
       EXPECT_EQ(r.status, ExportStatus::kStopped) << r.message;
       EXPECT_EQ(dir.Entries().size(), 1u) << "only the input file may remain";
     }

@@ -188,7 +188,7 @@ std::string Export(const EXPORTJOB& job, bool atomic = false) {
   ExportProgress quiet;
   ExportOptions options;
   options.atomic_output = atomic;
-  ExportResult r = ExportWorker(job, quiet, options);
+  ExportResult r = ExportLoggerFormat(job, quiet, options);
   EXPECT_TRUE(r.ok()) << r.message;
   return test::ReadAll(job.output_path);
 }

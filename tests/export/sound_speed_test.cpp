@@ -63,7 +63,7 @@ TEST(Mackenzie, EachPingHasItsOwnSoundSpeedInTheTextFormat) {
                                dir.Path("OUT.LOG"));
   job.water = WaterSettings{kSoundSpeedMackenzie, 35.0f, 0.0f};
   ExportProgress quiet;
-  const ExportResult r = ExportWorker(job, quiet);
+  const ExportResult r = ExportLoggerFormat(job, quiet);
   ASSERT_TRUE(r.ok()) << r.message;
   EXPECT_EQ(r.sound_speed_fallbacks, 1u);
   const std::string text = test::ReadAll(dir.Path("OUT.LOG"));

@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     job.output_path = scratch.Path("OUT.LOG");
     ExportOptions options;
     options.atomic_output = format == kFormatCsv;  // both ways of writing the output
-    ExportWorker(job, progress, options);
+    ExportLoggerFormat(job, progress, options);
   }
   scratch.Clear();
   return 0;
