@@ -1,41 +1,21 @@
 #include "link/link.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <condition_variable>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <new>
-#include <system_error>
-#include <thread>
 
+#include "link/link_checks.h"
 #include "logfile/logfile.h"
+#include "platform/scoped_thread.h"
 #include "platform/output_file.h"
 #include "platform/le_bytes.h"
 #include "platform/time.h"
 
 namespace zt::link {
 namespace {
-
-std::string TimeText(const char* prefix, uint32_t t) {
-  return prefix +
-         platform::CivilText(platform::LocalCivil(static_cast<int64_t>(t)), "hh:mm:ss DD.MM.Y") +
-         " (Local)";
-}
-
-std::string Num(uint64_t v) { return std::to_string(v); }
-
-// Reads the ECHOHEADER fields of ping i that the link looks at; false on a failed or short
-// read (error code in *error, 0 for a short read).
-bool ReadEchoHeader(platform::File& f, uint32_t record_size, uint32_t i, uint8_t* rec64,
-                    int* error) {
-  int64_t got = f.ReadAt(PingOffset(record_size, i), rec64, kEchoHeaderSize);
-  if (got == kEchoHeaderSize) return true;
-  *error = got < 0 ? f.last_error() : 0;
-  return false;
-}
 
 uint64_t DefaultNow() { return platform::TickMs(); }
 
@@ -77,75 +57,6 @@ class ProgressPacer {
   uint32_t upper_;
   uint64_t then_ = 0;
 };
-
-LinkResult Refuse(LinkResult r, std::string why) {
-  r.outcome = LinkOutcome::kRefused;
-  r.reason = std::move(why);
-  return r;
-}
-
-LinkResult IoFailure(LinkResult r, int code, const std::string& what) {
-  r.outcome = LinkOutcome::kIoFailed;
-  r.error = code;
-  r.reason = code != 0 ? what + ": " + platform::ErrorText(code) : what;
-  return r;
-}
-
-const char* Name(int file) { return file == 1 ? "File 1" : "File 2"; }
-
-// Ping count from the 64-bit file size; false (with the result filled) on failure.
-bool CountPings(platform::File& f, int file, uint32_t record_size, uint32_t* count,
-                LinkResult* r) {
-  int64_t size = f.Size();
-  if (size < 0) {
-    *r = IoFailure(*r, f.last_error(), std::string("reading the size of ") + Name(file));
-    return false;
-  }
-  // The logged-file reader's own rule. The size is read again here, after the header: a
-  // file that shrank below its header in between is refused, not counted from a wrapped size.
-  std::string why;
-  if (!CountWholePings(static_cast<uint64_t>(size), record_size, count, &why)) {
-    *r = Refuse(*r, std::string(Name(file)) + " cannot be joined: " + why);
-    return false;
-  }
-  return true;
-}
-
-std::string SampleCountReason(int file, uint32_t i, const uint8_t* rec, int32_t samples) {
-  return std::string(Name(file)) + "'s ping at index " + Num(i) + " (ping_number " +
-         std::to_string(LoadI32(rec + kRecPingNumber)) + ") has sample_count " +
-         std::to_string(LoadI32(rec + kRecSampleCount)) + " where its range gives " +
-         std::to_string(samples) + ", so its footer cannot be found";
-}
-
-// File 2's records get new ping numbers in their footers, whose place follows from each
-// record's own sample_count: every one must match the range before anything is written.
-bool CheckSampleCounts(platform::File& f, uint32_t record_size, int32_t samples, uint32_t count,
-                       uint8_t* buf, uint32_t per_block, LinkResult* r) {
-  if (!f.Seek(kFileHeaderSize)) {
-    *r = IoFailure(*r, f.last_error(), "reading File 2");
-    return false;
-  }
-  for (uint32_t done = 0; done < count;) {
-    uint32_t n = std::min(per_block, count - done);
-    size_t want = size_t{n} * record_size;
-    int64_t got = f.Read(buf, want);
-    if (got < 0 || static_cast<uint64_t>(got) != want) {
-      *r = IoFailure(*r, got < 0 ? f.last_error() : 0,
-                     got < 0 ? std::string("reading File 2") : "File 2 ended early");
-      return false;
-    }
-    for (uint32_t j = 0; j < n; ++j) {
-      const uint8_t* rec = buf + size_t{j} * record_size;
-      if (LoadI32(rec + kRecSampleCount) != samples) {
-        *r = Refuse(*r, SampleCountReason(2, done + j, rec, samples));
-        return false;
-      }
-    }
-    done += n;
-  }
-  return true;
-}
 
 // The records of the Linked file after its header, block by block of whole records: File 1's
 // as they are, then File 2's numbered on from File 1's last ping.
@@ -329,170 +240,52 @@ class ThreadedCopy {
 
 }  // namespace
 
-std::string BeginText(uint32_t time_utc) { return TimeText("Begin: ", time_utc); }
-std::string EndText(uint32_t time_utc) { return TimeText("End:   ", time_utc); }
+namespace {
 
-FileTimes ShowFileTimes(const std::string& path) {
-  FileTimes t;
-  platform::File f;
-  if (!f.OpenRead(path)) {
-    t.status = TimesStatus::kOpenFailed;
-    t.error = f.last_error();
-    return t;
-  }
-  uint32_t rs = 0;
-  if (!IsLoggedFile(f) || (rs = GetRecordSize(f)) == 0) {
-    t.status = TimesStatus::kInvalidFile;
-    return t;
-  }
-  const int64_t size = f.Size();
-  std::string why;
-  if (size < 0) {
-    t.status = TimesStatus::kOpenFailed;
-    t.error = f.last_error();
-    return t;
-  }
-  if (!CountWholePings(static_cast<uint64_t>(size), rs, &t.ping_count, &why)) {
-    t.status = TimesStatus::kInvalidFile;
-    return t;
-  }
-  if (t.ping_count == 0) {
-    t.status = TimesStatus::kNoPings;
-    return t;
-  }
-  uint8_t first[kEchoHeaderSize], last[kEchoHeaderSize];
-  int error = 0;
-  if (!ReadEchoHeader(f, rs, 0, first, &error) ||
-      !ReadEchoHeader(f, rs, t.ping_count - 1, last, &error)) {
-    t.status = error != 0 ? TimesStatus::kOpenFailed : TimesStatus::kInvalidFile;
-    t.error = error;
-    return t;
-  }
-  t.first_utc = LoadU32(first + kRecTimeUtc);
-  t.last_utc = LoadU32(last + kRecTimeUtc);
-  t.begin = BeginText(t.first_utc);
-  t.end = EndText(t.last_utc);
-  return t;
-}
-
-uint32_t ProgressUpperBound(uint32_t count1, uint32_t count2) {
-  return static_cast<uint32_t>(((uint64_t{count1} + count2) / 16) & 0xFFFFu);
-}
-
-LinkResult JoinFiles(platform::File& file1, platform::File& file2, platform::File& linked,
-                     const LinkOptions& options) {
-  LinkResult r;
-  platform::File* files[2] = {&file1, &file2};
-
-  // 1. Both file headers, byte for byte identical.
-  uint8_t header[2][kFileHeaderSize];
-  for (int k = 0; k < 2; ++k) {
-    int64_t got = ReadFileHeader(*files[k], header[k]);
-    if (got < 0) return IoFailure(r, files[k]->last_error(), std::string("reading ") + Name(k + 1));
-    if (got != kFileHeaderSize)
-      return Refuse(r, std::string(Name(k + 1)) + " is shorter than its 128-byte file header");
-  }
-  if (std::memcmp(header[0], header[1], kFileHeaderSize) != 0) {
-    size_t at = 0;
-    while (header[0][at] == header[1][at]) ++at;
-    return Refuse(r, "the file headers differ (first at byte " + Num(at) +
-                         "): the files were recorded with different settings");
-  }
-
-  // 2. The join buffers: whole records, as many as fit; a ring of them for the copy and one
-  // for the check of File 2.
+// 5.-10. File 1's header, then the records of both files, block by block: File 2's sample
+// counts are checked on a thread beside the copy of File 1, and before any of File 2 is
+// copied; a failed check comes before any failure of the copy, as if it had been made first
+// (the caller deletes what was written). Reading has a thread of its own too.
+LinkResult Copy(platform::File& file1, platform::File& file2, platform::File& linked,
+                const uint8_t* header, uint32_t record_size, int32_t samples,
+                const LinkOptions& options, const LinkResult& r) {
+  // The join buffers: whole records, as many as fit; a ring of them for the copy and one for
+  // the check of File 2.
   std::unique_ptr<uint8_t[]> bufs[ThreadedCopy::kRing + 1];
   for (auto& b : bufs) {
     b.reset(new (std::nothrow) uint8_t[LINK_BUFFER_SIZE]());
     if (!b) return Refuse(r, "no memory for the join buffer");
   }
-
-  // 3. Record sizes: known and equal.
-  int32_t range[2], samples[2];
-  uint32_t rs[2];
-  for (int k = 0; k < 2; ++k) {
-    range[k] = HeaderRangeMm(header[k]);
-    samples[k] = SamplesForRange(range[k]);
-    rs[k] = RecordSizeForRange(range[k]);
-    if (rs[k] == 0)
-      return Refuse(r, std::string(Name(k + 1)) + "'s range of " + std::to_string(range[k]) +
-                           " mm is not one of the logger's ranges, so its record size is unknown");
-  }
-  if (rs[0] != rs[1])
-    return Refuse(r, "the record sizes differ (" + Num(rs[0]) + " and " + Num(rs[1]) + " bytes)");
-  const uint32_t record_size = rs[0];
-  const int32_t n_samples = samples[0];
-  if (!CountPings(file1, 1, record_size, &r.count1, &r)) return r;
-  if (!CountPings(file2, 2, record_size, &r.count2, &r)) return r;
-  if (r.count1 == 0) return Refuse(r, "File 1 has no pings");
-  if (r.count2 == 0) return Refuse(r, "File 2 has no pings");
-
-  // 4. The seam: t1 <= t2 <= t1 + MAX_SEAM_GAP_S, without wrapping past 2^32.
-  uint8_t last1[kEchoHeaderSize], first2[kEchoHeaderSize];
-  int error = 0;
-  if (!ReadEchoHeader(file1, record_size, r.count1 - 1, last1, &error))
-    return IoFailure(r, error, "reading File 1's last ping");
-  if (!ReadEchoHeader(file2, record_size, 0, first2, &error))
-    return IoFailure(r, error, "reading File 2's first ping");
-  const uint32_t t1 = LoadU32(last1 + kRecTimeUtc);
-  const uint32_t t2 = LoadU32(first2 + kRecTimeUtc);
-  if (t2 < t1)
-    return Refuse(r, "File 2 begins before File 1 ends (" + Num(t1 - t2) + " s earlier)");
-  if (uint64_t{t2} > uint64_t{t1} + MAX_SEAM_GAP_S)
-    return Refuse(r, "seam gap of " + Num(t2 - t1) + " s between File 1's last ping and File 2's"
-                     " first ping (at most " + Num(MAX_SEAM_GAP_S) + " s)");
-
-  // File 2's sample counts are checked beside the copy of File 1, and before any of File 2
-  // is copied; a failed check comes before any failure of the copy, as if it had been made
-  // first, and the caller deletes what was written.
-  const uint32_t per_block = LINK_BUFFER_SIZE / record_size;
   auto check = [&] {
     LinkResult c = r;
     try {
-      CheckSampleCounts(file2, record_size, n_samples, r.count2, bufs[ThreadedCopy::kRing].get(),
-                        per_block, &c);
+      CheckSampleCounts(file2, record_size, samples, r.count2, bufs[ThreadedCopy::kRing].get(),
+                        LINK_BUFFER_SIZE / record_size, &c);
     } catch (const std::bad_alloc&) {  // only a failure's text allocates
       c = Refuse(r, "no memory for the join");
     }
     return c;
   };
-  RecordSource source(file1, file2, record_size, n_samples, r.count1, r.count2);
+  RecordSource source(file1, file2, record_size, samples, r.count1, r.count2);
   uint8_t* const ring[ThreadedCopy::kRing] = {bufs[0].get(), bufs[1].get(), bufs[2].get()};
   ThreadedCopy copier(source, ring);
   ProgressPacer pacer(options, r.count1, r.count2);
   LinkResult copied = r;
-  std::thread checker, reader;
   {
     // Both threads are joined on every way out; the reader is stopped first.
-    struct Joiner {
-      ThreadedCopy& copier;
-      std::thread& checker;
-      std::thread& reader;
-      ~Joiner() {
-        copier.Stop();
-        if (reader.joinable()) reader.join();
-        if (checker.joinable()) checker.join();
-      }
-    } joiner{copier, checker, reader};
-    try {
-      checker = std::thread([&] { copier.SetCheck(check()); });
-      reader = std::thread([&] { copier.Produce(r); });
-    } catch (const std::system_error&) {
-    }
-    if (!checker.joinable()) copier.SetCheck(check());
-    if (!reader.joinable()) {
+    platform::ScopedThread checker, reader([&copier] { copier.Stop(); });
+    if (!checker.Start([&] { copier.SetCheck(check()); })) copier.SetCheck(check());
+    const bool reading = reader.Start([&] { copier.Produce(r); });
+    if (!reading) {
       // Without a reading thread: the check's result first, then read and write in turn.
-      if (checker.joinable()) checker.join();
+      checker.Join();
       if (!copier.check().ok()) return copier.check();
     }
-
-    // 5. File 1's header is the Linked file's header.
-    if (!linked.WriteAll(header[0], kFileHeaderSize)) {
+    if (!linked.WriteAll(header, kFileHeaderSize)) {
       copied = IoFailure(r, linked.last_error(), "writing the Linked file");
     } else {
-      // 6.-10. The copy, block by block of whole records.
       pacer.Start();
-      if (reader.joinable()) {
+      if (reading) {
         copier.Consume(linked, pacer, &copied);
       } else {
         size_t bytes = 0;
@@ -510,10 +303,26 @@ LinkResult JoinFiles(platform::File& file1, platform::File& file2, platform::Fil
   }
   if (!copier.check().ok()) return copier.check();
   if (!copied.ok()) return copied;
-
   // 11. The bar at its upper bound.
   pacer.Finish();
   return r;
+}
+
+}  // namespace
+
+LinkResult JoinFiles(platform::File& file1, platform::File& file2, platform::File& linked,
+                     const LinkOptions& options) {
+  LinkResult r;
+  // 1. Both file headers, byte for byte identical.
+  uint8_t header[2][kFileHeaderSize];
+  if (!CheckHeaders(file1, file2, header, &r)) return r;
+  // 2.-3. Record sizes known and equal; both files holding pings.
+  uint32_t record_size = 0;
+  int32_t samples = 0;
+  if (!CheckRecords(file1, file2, header, &record_size, &samples, &r)) return r;
+  // 4. The seam.
+  if (!CheckSeam(file1, file2, record_size, &r)) return r;
+  return Copy(file1, file2, linked, header[0], record_size, samples, options, r);
 }
 
 LinkResult LinkFiles(const std::string& file1_path, const std::string& file2_path,
