@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <system_error>
-#include <thread>
+
+#include "platform/scoped_thread.h"
 
 namespace zt::cli {
 
@@ -213,6 +213,7 @@ std::vector<uint8_t> DeflateFast(const uint8_t* data, size_t n) {
   std::vector<uint8_t> second;
   uint32_t second_adler = 0;
   bool second_failed = false;
+  uint32_t first_adler = 0;
   auto compress_second = [&] {
     try {
       CompressPart(data + half, n - half, true, &second);
@@ -221,21 +222,12 @@ std::vector<uint8_t> DeflateFast(const uint8_t* data, size_t n) {
       second_failed = true;
     }
   };
-  std::thread helper;
-  try {
-    helper = std::thread(compress_second);
-  } catch (const std::system_error&) {
-    compress_second();  // no thread: one after the other
+  {
+    platform::ScopedThread helper;
+    if (!helper.Start(compress_second)) compress_second();  // no thread: one after the other
+    CompressPart(data, half, false, &out);
+    first_adler = Adler32(data, half);
   }
-  struct Joiner {
-    std::thread& t;
-    ~Joiner() {
-      if (t.joinable()) t.join();
-    }
-  } joiner{helper};
-  CompressPart(data, half, false, &out);
-  const uint32_t first_adler = Adler32(data, half);
-  if (helper.joinable()) helper.join();
   if (second_failed) throw std::bad_alloc();
   out.insert(out.end(), second.begin(), second.end());
   const uint32_t adler = CombineAdler32(first_adler, second_adler, n - half);

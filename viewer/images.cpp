@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
-#include <system_error>
-#include <thread>
 
 #include "logfile/logfile.h"
 #include "platform/le_bytes.h"
+#include "platform/scoped_thread.h"
 #include "platform/trace.h"
 #include "viewer/echogram.h"
 
@@ -250,18 +249,15 @@ void DrawAxes(platform::File& file, uint32_t record_size, const ViewAxes& axes,
       failed = true;
     }
   };
-  std::thread helper;
-  try {
-    helper = std::thread(second_half);
-  } catch (const std::system_error&) {
-    second_half();  // no thread: one half after the other
+  {
+    platform::ScopedThread helper;
+    if (!helper.Start(second_half)) second_half();  // no thread: one half after the other
+    try {
+      ColumnAmplitudes(file, record_size, axes, 0, half, amplitudes.data());
+    } catch (const std::bad_alloc&) {
+      failed = true;
+    }
   }
-  try {
-    ColumnAmplitudes(file, record_size, axes, 0, half, amplitudes.data());
-  } catch (const std::bad_alloc&) {
-    failed = true;
-  }
-  if (helper.joinable()) helper.join();
   if (failed) throw std::bad_alloc();
   for (size_t k = 0; k < w * h; ++k) std::memcpy(bgra + 4 * k, colours.bgra[amplitudes[k]], 4);
 }
