@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <algorithm>
 #include <deque>
 
 namespace zt::sim {
@@ -90,49 +91,48 @@ size_t WriteWithin(int fd, const std::string& bytes, int stall_ms, int* error) {
   return done;
 }
 
-int ServeOnPty(SimLogger* logger, const ServeOptions& options) {
-  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-    std::fprintf(stderr, "zt615_logger_sim: cannot create a pseudo-terminal: %s\n",
-                 std::strerror(errno));
-    return 1;
-  }
-  const char* name = ptsname(master);
-  if (!name) {
-    std::fprintf(stderr, "zt615_logger_sim: ptsname: %s\n", std::strerror(errno));
-    return 1;
-  }
-  const std::string device = name;
-  // Holding the terminal side open keeps the line up between clients (no hang-up, no EIO).
-  const int slave = open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (slave < 0) {
-    std::fprintf(stderr, "zt615_logger_sim: %s: %s\n", device.c_str(), std::strerror(errno));
-    return 1;
-  }
-  if (!MakeRaw(slave) || !MakeRaw(master)) {
-    std::fprintf(stderr, "zt615_logger_sim: cannot make %s a raw line: %s\n", device.c_str(),
-                 std::strerror(errno));
-    return 1;
-  }
-  fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+namespace {
 
-  if (!options.link.empty()) {
-    struct stat st;
-    if (lstat(options.link.c_str(), &st) == 0) {
-      if (!S_ISLNK(st.st_mode)) {
-        std::fprintf(stderr, "zt615_logger_sim: %s exists and is not a link; not replacing it\n",
-                     options.link.c_str());
-        return 1;
-      }
-      unlink(options.link.c_str());
-    }
-    if (symlink(device.c_str(), options.link.c_str()) != 0) {
-      std::fprintf(stderr, "zt615_logger_sim: cannot link %s: %s\n", options.link.c_str(),
-                   std::strerror(errno));
-      return 1;
-    }
-  }
+int Refuse(const char* fmt, const char* a, const char* b = "") {
+  std::fprintf(stderr, fmt, a, b);
+  return 1;
+}
 
+// A raw pseudo-terminal: its master side (non-blocking) and its terminal side, which stays
+// open so that the line stays up between clients (no hang-up, no EIO). 0, or 1 after a line
+// on stderr.
+int OpenPty(int* master, int* slave, std::string* device) {
+  *master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (*master < 0 || grantpt(*master) != 0 || unlockpt(*master) != 0)
+    return Refuse("zt615_logger_sim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
+  const char* name = ptsname(*master);
+  if (!name) return Refuse("zt615_logger_sim: ptsname: %s\n", std::strerror(errno));
+  *device = name;
+  *slave = open(device->c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (*slave < 0)
+    return Refuse("zt615_logger_sim: %s: %s\n", device->c_str(), std::strerror(errno));
+  if (!MakeRaw(*slave) || !MakeRaw(*master))
+    return Refuse("zt615_logger_sim: cannot make %s a raw line: %s\n", device->c_str(),
+                  std::strerror(errno));
+  fcntl(*master, F_SETFL, fcntl(*master, F_GETFL) | O_NONBLOCK);
+  return 0;
+}
+
+// The device's fixed name: a link, replacing only a link.
+int LinkDevice(const std::string& link, const std::string& device) {
+  struct stat st;
+  if (lstat(link.c_str(), &st) == 0) {
+    if (!S_ISLNK(st.st_mode))
+      return Refuse("zt615_logger_sim: %s exists and is not a link; not replacing it\n",
+                    link.c_str());
+    unlink(link.c_str());
+  }
+  if (symlink(device.c_str(), link.c_str()) != 0)
+    return Refuse("zt615_logger_sim: cannot link %s: %s\n", link.c_str(), std::strerror(errno));
+  return 0;
+}
+
+void StopOnSignals() {
   struct sigaction sa;
   std::memset(&sa, 0, sizeof sa);
   sa.sa_handler = OnSignal;
@@ -140,68 +140,83 @@ int ServeOnPty(SimLogger* logger, const ServeOptions& options) {
   sigaction(SIGTERM, &sa, nullptr);
   sigaction(SIGHUP, &sa, nullptr);
   signal(SIGPIPE, SIG_IGN);
+}
 
-  if (options.link.empty())
-    std::fprintf(stderr, "zt615_logger_sim: a ZT615 answers on %s\n", device.c_str());
-  else
-    std::fprintf(stderr, "zt615_logger_sim: a ZT615 answers on %s (linked at %s)\n",
-                 device.c_str(), options.link.c_str());
-  std::fprintf(stderr, "zt615_logger_sim: try: zt615 device info --port %s\n",
-               options.link.empty() ? device.c_str() : options.link.c_str());
-  std::fflush(stderr);
+// The logger on the line: lines from the host in, replies out when they are due.
+class PtyLine {
+ public:
+  PtyLine(SimLogger* logger, const ServeOptions& options, int master, int slave)
+      : logger_(logger), options_(options), master_(master), slave_(slave) {}
 
-  std::string line;
-  std::deque<Pending> out;
-  int64_t last_due = 0;
-  while (!g_stop) {
-    int64_t now = MonoMs();
-    int timeout = 100;
-    if (!out.empty()) {
-      const int64_t wait = out.front().due_mono_ms - now;
-      timeout = wait <= 0 ? 0 : wait < 100 ? static_cast<int>(wait) : 100;
-    }
-    pollfd pfd{master, POLLIN, 0};
-    const int r = poll(&pfd, 1, timeout);
-    if (r < 0 && errno != EINTR) break;
-    if (r > 0 && (pfd.revents & POLLIN)) {
-      char buf[512];
-      const ssize_t n = read(master, buf, sizeof buf);
-      for (ssize_t i = 0; i < n; ++i) {
-        const char c = buf[i];
-        if (c == '\n') continue;
-        if (c != '\r') {
-          if (line.size() < 4096) line += c;
-          continue;
-        }
-        std::string log;
-        const bool was_hanging_up = logger->hanging_up();
-        const std::vector<ReplyPiece> pieces = logger->HandleLine(line, NowMs(), &log);
-        line.clear();
-        // About to hang up: hold the host's writes back from now on (the terminal side's
-        // output stopped), so that its next frame meets the hang-up rather than slipping
-        // through while the reply is read.
-        if (logger->hanging_up() && !was_hanging_up) tcflow(slave, TCOOFF);
-        std::fprintf(options.log, "%s\n", log.c_str());
-        std::fflush(options.log);
-        int64_t due = MonoMs();
-        if (due < last_due) due = last_due;
-        for (const ReplyPiece& p : pieces) {
-          due += p.after_ms;
-          out.push_back({due, p.bytes});
-        }
-        last_due = due;
+  void Serve() {
+    while (!g_stop) {
+      int timeout = 100;
+      if (!out_.empty()) {
+        const int64_t wait = out_.front().due_mono_ms - MonoMs();
+        timeout = wait <= 0 ? 0 : wait < 100 ? static_cast<int>(wait) : 100;
+      }
+      pollfd pfd{master_, POLLIN, 0};
+      const int r = poll(&pfd, 1, timeout);
+      if (r < 0 && errno != EINTR) break;
+      if (r > 0 && (pfd.revents & POLLIN)) Read();
+      WriteDue();
+      // The hangup fault: once its reply is out and read, the logger drops the line. Closing
+      // the pseudo-terminal's master side hangs up the terminal side: the host's writes then
+      // fail (EIO), as with a logger that was switched off or unplugged.
+      if (logger_->hanging_up() && out_.empty()) {
+        WaitUntilHostHasRead(slave_);
+        std::fprintf(options_.log, "%s\n", SimLogger::HangupLog(NowMs()).c_str());
+        std::fflush(options_.log);
+        break;
       }
     }
-    now = MonoMs();
-    while (!out.empty() && out.front().due_mono_ms <= now) {
-      const std::string& b = out.front().bytes;
+  }
+
+ private:
+  void Read() {
+    char buf[512];
+    const ssize_t n = read(master_, buf, sizeof buf);
+    for (ssize_t i = 0; i < n; ++i) {
+      const char c = buf[i];
+      if (c == '\n') continue;
+      if (c != '\r') {
+        if (line_.size() < 4096) line_ += c;
+        continue;
+      }
+      Answer();
+    }
+  }
+
+  void Answer() {
+    std::string log;
+    const bool was_hanging_up = logger_->hanging_up();
+    const std::vector<ReplyPiece> pieces = logger_->HandleLine(line_, NowMs(), &log);
+    line_.clear();
+    // About to hang up: hold the host's writes back from now on (the terminal side's output
+    // stopped), so that its next frame meets the hang-up rather than slipping through while
+    // the reply is read.
+    if (logger_->hanging_up() && !was_hanging_up) tcflow(slave_, TCOOFF);
+    std::fprintf(options_.log, "%s\n", log.c_str());
+    std::fflush(options_.log);
+    int64_t due = std::max(MonoMs(), last_due_);
+    for (const ReplyPiece& p : pieces) {
+      due += p.after_ms;
+      out_.push_back({due, p.bytes});
+    }
+    last_due_ = due;
+  }
+
+  void WriteDue() {
+    const int64_t now = MonoMs();
+    while (!out_.empty() && out_.front().due_mono_ms <= now) {
+      const std::string& b = out_.front().bytes;
       int error = 0;
-      const size_t done = WriteWithin(master, b, kHostStallMs, &error);
+      const size_t done = WriteWithin(master_, b, kHostStallMs, &error);
       if (done < b.size() && g_stop) break;
       if (done < b.size()) {
         // The rest of the answer would meet the same host: dropped, and said so.
         size_t dropped = 0;
-        for (const Pending& p : out) dropped += p.bytes.size();
+        for (const Pending& p : out_) dropped += p.bytes.size();
         dropped -= done;
         if (error != 0)
           std::fprintf(stderr, "zt615_logger_sim: writing the reply failed: %s; %zu bytes dropped\n",
@@ -212,21 +227,38 @@ int ServeOnPty(SimLogger* logger, const ServeOptions& options) {
                        "reply dropped\n",
                        kHostStallMs, dropped);
         std::fflush(stderr);
-        out.clear();
+        out_.clear();
         break;
       }
-      out.pop_front();
-    }
-    // The hangup fault: once its reply is out and read, the logger drops the line. Closing
-    // the pseudo-terminal's master side hangs up the terminal side: the host's writes then
-    // fail (EIO), as with a logger that was switched off or unplugged.
-    if (logger->hanging_up() && out.empty()) {
-      WaitUntilHostHasRead(slave);
-      std::fprintf(options.log, "%s\n", SimLogger::HangupLog(NowMs()).c_str());
-      std::fflush(options.log);
-      break;
+      out_.pop_front();
     }
   }
+
+  SimLogger* logger_;
+  const ServeOptions& options_;
+  int master_, slave_;
+  std::string line_;
+  std::deque<Pending> out_;
+  int64_t last_due_ = 0;
+};
+
+}  // namespace
+
+int ServeOnPty(SimLogger* logger, const ServeOptions& options) {
+  int master = -1, slave = -1;
+  std::string device;
+  if (OpenPty(&master, &slave, &device) != 0) return 1;
+  if (!options.link.empty() && LinkDevice(options.link, device) != 0) return 1;
+  StopOnSignals();
+  if (options.link.empty())
+    std::fprintf(stderr, "zt615_logger_sim: a ZT615 answers on %s\n", device.c_str());
+  else
+    std::fprintf(stderr, "zt615_logger_sim: a ZT615 answers on %s (linked at %s)\n",
+                 device.c_str(), options.link.c_str());
+  std::fprintf(stderr, "zt615_logger_sim: try: zt615 device info --port %s\n",
+               options.link.empty() ? device.c_str() : options.link.c_str());
+  std::fflush(stderr);
+  PtyLine(logger, options, master, slave).Serve();
   if (!options.link.empty()) unlink(options.link.c_str());
   close(master);
   close(slave);
