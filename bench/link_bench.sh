@@ -12,14 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 size=${1:-512M}
-bin=${ZT_BENCH_BUILD:-build/native}
-if [ "$bin" = build/native ]; then
-  scripts/build.sh native >/dev/null
-else
-  cmake --build "$bin" >/dev/null
-fi
-work=${ZT_BENCH_DIR:-build/bench}
-mkdir -p "$work"
+source bench/build_tree.sh
 f1=$work/link_1.BIN
 f2=$work/link_2.BIN
 linked=$work/link_out.BIN

@@ -1,14 +1,7 @@
 # Shared by the export benchmarks (sourced, after `size` is set): brings the build up to date
 # and writes, once per size, the simulated 10 m recording they read. Sets bin, work, in,
 # out_dir and bytes, and reads the recording into the page cache.
-bin=${ZT_BENCH_BUILD:-build/native}
-if [ "$bin" = build/native ]; then
-  scripts/build.sh native >/dev/null
-else
-  cmake --build "$bin" >/dev/null
-fi
-work=${ZT_BENCH_DIR:-build/bench}
-mkdir -p "$work"
+source bench/build_tree.sh
 in=$work/bench_10m.BIN
 out_dir=${ZT_BENCH_OUT:-$([ -d /dev/shm ] && echo /dev/shm/zt615-bench || echo "$work")}
 mkdir -p "$out_dir"
