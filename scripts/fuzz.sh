@@ -33,7 +33,7 @@ mkdir -p "$build/logs"
 status=0
 # target  largest input in bytes
 for entry in fuzz_logged_file:8192 fuzz_device_reply:1024 fuzz_timers:4200 fuzz_link:8192 \
-             fuzz_echogram:8192; do
+             fuzz_echogram:8192 fuzz_track:8192; do
   target=${entry%%:*}
   corpus=$build/corpus/$target
   log=$build/logs/$target.log

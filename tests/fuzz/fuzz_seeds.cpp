@@ -120,6 +120,24 @@ void EchogramSeeds() {
   Seed("fuzz_echogram", "5m_yellow", Cat(View(16, 64, 1, 4, 0.0f, 0, 0), Recording(Short(5000, 3))));
 }
 
+// A track: GPX (first byte odd) or NMEA (even), with the text after it.
+void TrackSeeds() {
+  auto track = [](uint8_t kind, const std::string& text) {
+    Bytes b = {kind};
+    b.insert(b.end(), text.begin(), text.end());
+    return b;
+  };
+  Seed("fuzz_track", "gpx", track(1,
+       "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"seed\"><trk><trkseg>\n"
+       "<trkpt lat=\"59.9\" lon=\"10.7\"><time>2026-06-01T00:00:00Z</time></trkpt>\n"
+       "<trkpt lat=\"59.91\" lon=\"10.71\"><time>2026-06-01T00:00:05.5Z</time></trkpt>\n"
+       "</trkseg></trk></gpx>\n"));
+  Seed("fuzz_track", "nmea", track(0,
+       "$GPRMC,235959.00,A,5954.000,N,01042.000,E,1.0,90.0,310526,,,A*6E\r\n"
+       "$GPGGA,000001.00,5954.010,N,01042.010,E,1,08,0.9,1.0,M,40.0,M,,*63\r\n"
+       "$GPZDA,000002.00,01,06,2026,00,00*65\r\n"));
+}
+
 void LinkSeeds() {
   sim::RecordSettings first = Short(1000, 4);
   sim::RecordSettings second = first;
@@ -191,6 +209,7 @@ int main(int argc, char** argv) {
   fs::create_directories(out_dir);
   LoggedFileSeeds();
   EchogramSeeds();
+  TrackSeeds();
   LinkSeeds();
   DeviceSeeds();
   TimerSeeds();
