@@ -175,8 +175,10 @@ else
       # gui-run.sh starts Xvfb and stops it, and this prefix's Wine, when the driver ends.
       # The driver opens the file, saves the main window, connects on COM3, saves the
       # Device info dialog, and closes both.
+      # ZT_CONTROL_OUT holds the program's settings folder of the run (APPDATA), so that
+      # the demo leaves the user's own settings as they are.
       if ! run_child env ZT_DEMO_FILE="$demo_file" ZT_SCREENSHOT_DIR="$(windows_path "$dir")" \
-        ZT_CONTROL_GOOD_PORT=COM3 \
+        ZT_CONTROL_GOOD_PORT=COM3 ZT_CONTROL_OUT="$serial_dir" \
         timeout "$gui_timeout" scripts/gui-run.sh "$driver" \
         --gtest_filter=ControlDemo.DISABLED_Screens --gtest_also_run_disabled_tests \
         >"$serial_dir/gui.log" 2>&1; then
