@@ -2,7 +2,8 @@
 # Every test: set-up, both builds, the unit and program tests of the native build, the same
 # tests of the Windows build under Wine, and the checks that compare the two; then the native
 # suite again under AddressSanitizer and UndefinedBehaviorSanitizer, a short run of every
-# fuzz target, and the release packages with their own checks.
+# fuzz target, the release packages with their own checks, and the demo (the README's main
+# job) run headless.
 #   ZT_FUZZ_SECONDS  seconds per fuzz target (default 30)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,4 +27,6 @@ step "fuzz targets, ${ZT_FUZZ_SECONDS:-30} s each"
 scripts/fuzz.sh "${ZT_FUZZ_SECONDS:-30}" || status=1
 step "release packages"
 ZT_PACKAGE_NO_BUILD=1 scripts/package.sh || status=1
+step "the main job: scripts/demo.sh, headless"
+(unset DISPLAY; ZT_DEMO_NO_BUILD=1 scripts/demo.sh build/demo-check >/dev/null) || status=1
 exit $status
