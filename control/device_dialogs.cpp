@@ -15,7 +15,6 @@
 #include "control_ids.h"
 #include "device/device_ops.h"
 #include "device/protocol.h"
-#include "platform/show_last_error_win.h"
 #include "platform/time.h"
 #include "shell/everyday_rules.h"
 

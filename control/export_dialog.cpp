@@ -17,7 +17,6 @@
 #include "export/export_engine.h"
 #include "export/export_form.h"
 #include "platform/trace.h"
-#include "platform/show_last_error_win.h"
 #include "timers/timer_values.h"
 
 namespace zt::control {

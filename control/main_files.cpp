@@ -13,7 +13,6 @@
 #include "control_ids.h"
 #include "logfile/logfile.h"
 #include "platform/file.h"
-#include "platform/show_last_error_win.h"
 #include "shell/everyday_rules.h"
 #include "shell/timer_list.h"
 #include "timers/timer_file.h"

@@ -17,7 +17,6 @@
 #include "platform/serial_port.h"
 #include "platform/trace.h"
 #include "shell/ports.h"
-#include "platform/show_last_error_win.h"
 #include "shell/timer_list.h"
 #include "timers/timer_file.h"
 #include "timers/timer_values.h"
