@@ -14,7 +14,7 @@
 #include "platform/file.h"
 #include "platform/serial_port.h"
 #include "platform/time.h"
-#include "shell/ports.h"
+#include "device/ports.h"
 #include "timers/timer_file.h"
 #include "timers/timer_values.h"
 

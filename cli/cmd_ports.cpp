@@ -4,7 +4,7 @@
 
 #include "cli/cli.h"
 #include "platform/serial_port.h"
-#include "shell/ports.h"
+#include "device/ports.h"
 
 namespace zt::cli {
 namespace {

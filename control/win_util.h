@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "shell/control_settings.h"
+#include "app/control_settings.h"
 #include "winui/choose_file.h"
 #include "winui/date_time_pickers.h"
 #include "winui/error_box.h"

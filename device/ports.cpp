@@ -1,4 +1,4 @@
-#include "shell/ports.h"
+#include "device/ports.h"
 
 #include <cstdio>
 #include <cstdlib>
