@@ -260,8 +260,7 @@ void ShowExportOutcome(HWND owner) {
     caption.swap(g_outcome_caption);
   }
   if (text.empty()) return;
-  MessageBoxW(owner, text.c_str(), caption.c_str(),
-              MB_OK | (caption == L"GetLastError" ? MB_ICONERROR : 0));
+  MessageOk(owner, text, caption, caption == L"GetLastError" ? MB_ICONERROR : 0);
 }
 
 }  // namespace zt::control
