@@ -14,7 +14,6 @@
 #include "platform/file.h"
 #include "platform/serial_port.h"
 #include "platform/time.h"
-#include "shell/ports.h"
 #include "timers/timer_file.h"
 #include "timers/timer_values.h"
 
@@ -48,20 +47,8 @@ const Registrar kRegistrar(kCommand);
 
 std::unique_ptr<platform::SerialPort> OpenPort(const std::string& port, std::string* why) {
   int error = 0;
-  std::unique_ptr<platform::SerialPort> p;
-#ifdef _WIN32
-  // "COM3" (any letter case) is port 3, opened by its device path; anything else is a path.
-  long long n = 0;
-  if (port.size() > 3 && (port[0] == 'C' || port[0] == 'c') && (port[1] == 'O' || port[1] == 'o') &&
-      (port[2] == 'M' || port[2] == 'm') && ParseInt(port.substr(3), &n) && n > 0 &&
-      n < 0x7FFFFFFF) {
-    p = OpenComPort(static_cast<uint32_t>(n), &error);
-  } else {
-    p = platform::OpenSerialPort(port, &error);
-  }
-#else
-  p = platform::OpenSerialPort(port, &error);
-#endif
+  // "COM3" (any letter case) is port 3 on Windows; anything else is a path.
+  std::unique_ptr<platform::SerialPort> p = platform::OpenSerialPort(port, &error);
   if (!p) *why = port + ": " + platform::ErrorText(error);
   return p;
 }

@@ -4,7 +4,6 @@
 
 #include "cli/cli.h"
 #include "platform/serial_port.h"
-#include "shell/ports.h"
 
 namespace zt::cli {
 namespace {
@@ -28,16 +27,7 @@ int RunPorts(const std::vector<std::string>& args) {
   if (a.help) return PrintHelp(kCommand);
   if (!a.error.empty()) return UsageError(kCommand, a.error);
   if (!a.positional.empty()) return UsageError(kCommand, "takes no arguments");
-#ifdef _WIN32
-  std::vector<PORTENTRY> table(kPortTableSlots);
-  if (EnumerateComPorts(table.data())) {
-    SortPorts(table.data());
-    for (int i = 0; i < CountPorts(table.data()); ++i)
-      std::printf("%s\n", PortNameUtf8(table[static_cast<size_t>(i)]).c_str());
-  }
-#else
-  for (const std::string& p : platform::ListSerialDevices()) std::printf("%s\n", p.c_str());
-#endif
+  for (const std::string& p : platform::ListSerialPorts()) std::printf("%s\n", p.c_str());
   return kExitOk;
 }
 

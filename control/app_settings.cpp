@@ -1,6 +1,6 @@
 // What the control program remembers between runs, in %APPDATA%\ZT615\zt615_control.ini:
 // read once at start, written on the way out. The text is read by the core
-// (shell/control_settings.h), which trusts none of it; here only what the system must say is
+// (app/control_settings.h), which trusts none of it; here only what the system must say is
 // checked: that a folder still exists and a window place is on a screen.
 #include <windows.h>
 #include <shlobj.h>

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "shell/ports.h"
+#include "device/ports.h"
 #include "timers/timer_file.h"
 #include "timers/timer_settings.h"
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "shell/control_settings.h"
+#include "app/control_settings.h"
 #include "timers/timer_settings.h"
 
 namespace zt::control {

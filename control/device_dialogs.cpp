@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "app/everyday_rules.h"
 #include "control/app_state.h"
 #include "control/control.h"
 #include "control/device_worker.h"
@@ -15,9 +16,7 @@
 #include "control_ids.h"
 #include "device/device_ops.h"
 #include "device/protocol.h"
-#include "platform/show_last_error_win.h"
 #include "platform/time.h"
-#include "shell/everyday_rules.h"
 
 namespace zt::control {
 namespace {

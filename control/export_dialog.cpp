@@ -17,7 +17,6 @@
 #include "export/export_engine.h"
 #include "export/export_form.h"
 #include "platform/trace.h"
-#include "platform/show_last_error_win.h"
 #include "timers/timer_values.h"
 
 namespace zt::control {
@@ -262,8 +261,7 @@ void ShowExportOutcome(HWND owner) {
     caption.swap(g_outcome_caption);
   }
   if (text.empty()) return;
-  MessageBoxW(owner, text.c_str(), caption.c_str(),
-              MB_OK | (caption == L"GetLastError" ? MB_ICONERROR : 0));
+  MessageOk(owner, text, caption, caption == L"GetLastError" ? MB_ICONERROR : 0);
 }
 
 }  // namespace zt::control

@@ -7,16 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "app/everyday_rules.h"
 #include "control/app_state.h"
 #include "control/control.h"
 #include "control/win_util.h"
 #include "control_ids.h"
 #include "logfile/logfile.h"
 #include "platform/file.h"
-#include "platform/show_last_error_win.h"
-#include "shell/everyday_rules.h"
-#include "shell/timer_list.h"
 #include "timers/timer_file.h"
+#include "timers/timer_list.h"
 
 namespace zt::control {
 namespace {

@@ -12,14 +12,13 @@
 #include "control/control.h"
 #include "control/win_util.h"
 #include "control_ids.h"
+#include "device/ports.h"
 #include "logfile/logfile.h"
 #include "platform/file.h"
 #include "platform/serial_port.h"
 #include "platform/trace.h"
-#include "shell/ports.h"
-#include "platform/show_last_error_win.h"
-#include "shell/timer_list.h"
 #include "timers/timer_file.h"
+#include "timers/timer_list.h"
 #include "timers/timer_values.h"
 
 namespace zt::control {

@@ -2,11 +2,11 @@
 // "Wait" or "Quit and discard" first, so that nothing half-written is ever left behind.
 #include <windows.h>
 
+#include "app/everyday_rules.h"
 #include "control/app_state.h"
 #include "control/control.h"
 #include "control/win_util.h"
 #include "control_ids.h"
-#include "shell/everyday_rules.h"
 
 namespace zt::control {
 namespace {

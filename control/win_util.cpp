@@ -4,29 +4,23 @@
 
 #include "control/control.h"
 #include "control_ids.h"
-#include "platform/civil_time_win.h"
 #include "platform/utf8.h"
 
 namespace zt::control {
+namespace {
 
-std::wstring LoadText(UINT id) {
-  const wchar_t* p = nullptr;
-  const int n = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&p), 0);
-  return n > 0 ? std::wstring(p, static_cast<size_t>(n)) : std::wstring();
-}
+// "Error" without an icon; the system's text as it gives it under "GetLastError".
+constexpr winui::ErrorBoxStyle kBoxes{IDS_CAPTION_ERROR};
+
+}  // namespace
 
 std::wstring Wide(const std::string& utf8) { return platform::WideFromUtf8(utf8); }
 std::string Utf8(const std::wstring& wide) { return platform::Utf8FromWide(wide); }
 
-void MessageOk(HWND owner, const std::wstring& text, const std::wstring& caption) {
-  MessageBoxW(owner, text.c_str(), caption.c_str(), MB_OK);
-}
-
-void ErrorBox(HWND owner, const std::wstring& text) {
-  MessageOk(owner, text, LoadText(IDS_CAPTION_ERROR));
-}
-
+void ErrorBox(HWND owner, const std::wstring& text) { winui::ErrorBox(owner, text, kBoxes); }
 void ErrorBox(HWND owner, const std::string& utf8_text) { ErrorBox(owner, Wide(utf8_text)); }
+void ShowLastError(HWND owner) { winui::ShowLastError(owner, kBoxes); }
+void ShowErrorCode(HWND owner, int code) { winui::ShowErrorCode(owner, code, kBoxes); }
 
 void FillList(HWND dlg, int id, const char* const* texts, int count, int selected) {
   HWND list = GetDlgItem(dlg, id);
@@ -53,20 +47,6 @@ void SetItemTextUtf8(HWND dlg, int id, const std::string& text) {
   SetDlgItemTextW(dlg, id, Wide(text).c_str());
 }
 
-void SetPickerPair(HWND dlg, int date_id, int time_id, const platform::CivilTime& t) {
-  SYSTEMTIME st = platform::SystemTimeFromCivil(t);
-  // The weekday is the picker's to work out; it ignores the one given.
-  for (int id : {date_id, time_id})
-    SendDlgItemMessageW(dlg, id, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&st));
-}
-
-platform::CivilTime PickerPair(HWND dlg, int date_id, int time_id) {
-  SYSTEMTIME date = {}, time = {};
-  SendDlgItemMessageW(dlg, date_id, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&date));
-  SendDlgItemMessageW(dlg, time_id, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time));
-  return platform::CivilFromSystemTimes(date, time);
-}
-
 int WindowDpi(HWND hwnd) {
   // GetDpiForWindow exists from Windows 10 (1607) on; older systems have one dpi for all.
   using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
@@ -90,13 +70,13 @@ INT_PTR RunDialog(HWND owner, int id, DLGPROC proc, LPARAM param) {
 bool ChooseFile(HWND owner, const ChooserSpec& kind_of, wchar_t* path, DWORD chars,
                 DWORD* ext_error) {
   const std::wstring folder = RememberedFolder(kind_of.folder);
-  ChooserOptions options;
+  winui::ChooserOptions options;
   options.default_ext = kind_of.default_ext;
   options.overwrite_prompt = true;
   const bool named_folder = wcschr(path, L'\\') || wcschr(path, L'/');
   if (!folder.empty() && !named_folder) options.initial_dir = folder.c_str();
-  const bool chosen =
-      ChooseFileName(owner, kind_of.kind, LoadText(kind_of.filter_id), path, chars, ext_error, options);
+  const bool chosen = winui::ChooseFileName(owner, kind_of.kind, LoadText(kind_of.filter_id), path,
+                                            chars, ext_error, options);
   if (chosen) RememberFolderOf(kind_of.folder, path);
   return chosen;
 }

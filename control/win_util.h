@@ -1,39 +1,42 @@
-// Small helpers the control program's windows and dialogs share: resource texts, message
-// boxes, list and edit access, picker times and the file choosers.
+// Small helpers the control program's windows and dialogs share: its error boxes, list and
+// edit access, the window's dpi, modal dialogs and its file choosers, which remember their
+// folders. What both Windows programs use (string resources, the boxes themselves, choosers,
+// date and time pickers) is in winui/.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-#include "platform/time.h"
-#include "platform/choose_file_win.h"
-#include "shell/control_settings.h"
+#include "app/control_settings.h"
+#include "winui/choose_file.h"
+#include "winui/date_time_pickers.h"
+#include "winui/error_box.h"
 
 namespace zt::control {
 
+using winui::Chooser;
+using winui::LoadText;
+using winui::MessageOk;
+using winui::PickerPair;
+using winui::SetPickerPair;
 
-std::wstring LoadText(UINT id);
 std::wstring Wide(const std::string& utf8);
 std::string Utf8(const std::wstring& wide);
 
-// A plain message box with an OK button and no icon.
-void MessageOk(HWND owner, const std::wstring& text, const std::wstring& caption);
-// The same captioned "Error".
+// The program's own words in a box captioned "Error", OK button, no icon.
 void ErrorBox(HWND owner, const std::wstring& text);
 void ErrorBox(HWND owner, const std::string& utf8_text);
+// The system's text for GetLastError() or a kept error code, as the system gives it, under
+// the caption "GetLastError", error icon.
+void ShowLastError(HWND owner);
+void ShowErrorCode(HWND owner, int code);
 
 // Fills a drop-down list with `count` texts and selects `selected`.
 void FillList(HWND dlg, int id, const char* const* texts, int count, int selected);
 int ListSelection(HWND dlg, int id);
 std::string ItemTextUtf8(HWND dlg, int id);
 void SetItemTextUtf8(HWND dlg, int id, const std::string& text);
-
-// Date and time pickers hold calendar times; the pickers of one instant are a pair: the
-// date picker shows the date, the time picker the time of day.
-void SetPickerPair(HWND dlg, int date_id, int time_id, const platform::CivilTime& t);
-// The date of the date picker with the time of day of the time picker.
-platform::CivilTime PickerPair(HWND dlg, int date_id, int time_id);
 
 // The dots per inch of the monitor a window is on (the system's when the system cannot say
 // per window), and a length of 96-dpi pixels at that density.

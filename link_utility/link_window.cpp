@@ -9,8 +9,8 @@
 #include "link_utility_ids.h"
 #include "platform/file.h"
 #include "platform/utf8.h"
-#include "platform/choose_file_win.h"
-#include "platform/show_last_error_win.h"
+#include "winui/choose_file.h"
+#include "winui/error_box.h"
 
 namespace {
 
@@ -34,19 +34,14 @@ LINKSTATE* State(HWND hwnd) {
   return reinterpret_cast<LINKSTATE*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
-std::wstring LoadText(UINT id) {
-  const wchar_t* p = nullptr;
-  int n = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&p), 0);
-  return n > 0 ? std::wstring(p, static_cast<size_t>(n)) : std::wstring();
-}
+using zt::winui::LoadText;
 
-void ErrorBox(HWND hwnd, const std::wstring& text) {
-  MessageBoxW(hwnd, text.c_str(), LoadText(IDS_LINK_ERROR_CAPTION).c_str(), MB_OK | MB_ICONERROR);
-}
+// Both boxes have the error icon; the "GetLastError" box words the system's text as
+// ErrorText does. Both captions are the resources'.
+constexpr zt::winui::ErrorBoxStyle kBoxes{IDS_LINK_ERROR_CAPTION, MB_ICONERROR,
+                                          IDS_LINK_LAST_ERROR_CAPTION, true};
 
-// The error box words the system's text as ErrorText does, under the caption of the
-// resources ("GetLastError").
-zt::ErrorBoxStyle LastErrorStyle() { return {LoadText(IDS_LINK_LAST_ERROR_CAPTION), true}; }
+void ErrorBox(HWND hwnd, const std::wstring& text) { zt::winui::ErrorBox(hwnd, text, kBoxes); }
 
 void SetText(HWND hwnd, int id, const std::string& utf8) {
   SetDlgItemTextW(hwnd, id, zt::platform::WideFromUtf8(utf8).c_str());
@@ -57,7 +52,7 @@ void ShowFileTimes(HWND hwnd, const wchar_t* path, int begin_id, int begin_id2, 
                    int end_id2) {
   zt::link::FileTimes t = zt::link::ShowFileTimes(zt::platform::Utf8FromWide(path));
   if (t.status == zt::link::TimesStatus::kOpenFailed)
-    zt::ShowErrorCode(hwnd, t.error, LastErrorStyle());
+    zt::winui::ShowErrorCode(hwnd, t.error, kBoxes);
   if (t.status == zt::link::TimesStatus::kInvalidFile)
     ErrorBox(hwnd, LoadText(IDS_LINK_INVALID_FILE));
   for (int id : {begin_id, begin_id2})
@@ -68,8 +63,9 @@ void ShowFileTimes(HWND hwnd, const wchar_t* path, int begin_id, int begin_id2, 
 
 // The open or save chooser on a path buffer of 260 characters; true when a file was chosen.
 bool ChooseFile(HWND hwnd, wchar_t* path, bool save) {
-  return zt::ChooseFileName(hwnd, save ? zt::Chooser::kSave : zt::Chooser::kOpen,
-                            LoadText(IDS_LINK_FILTER), path, kPathChars, nullptr);
+  using zt::winui::Chooser;
+  return zt::winui::ChooseFileName(hwnd, save ? Chooser::kSave : Chooser::kOpen,
+                                   LoadText(IDS_LINK_FILTER), path, kPathChars, nullptr);
 }
 
 // The join's progress on bar 1009.
@@ -110,7 +106,7 @@ void LinkFiles(HWND hwnd, LINKSTATE* st) {
     case LinkOutcome::kFile1OpenFailed:
     case LinkOutcome::kFile2OpenFailed:
     case LinkOutcome::kLinkedCreateFailed:
-      zt::ShowErrorCode(hwnd, r.error, LastErrorStyle());
+      zt::winui::ShowErrorCode(hwnd, r.error, kBoxes);
       break;
     case LinkOutcome::kFile1Invalid: ErrorBox(hwnd, LoadText(IDS_LINK_INVALID_FIRST)); break;
     case LinkOutcome::kFile2Invalid: ErrorBox(hwnd, LoadText(IDS_LINK_INVALID_SECOND)); break;

@@ -1,5 +1,5 @@
-// Calendar times as Win32 SYSTEMTIME values, for the Win32 side of the seam and the windows
-// (date and time pickers).
+// Calendar times as Win32 SYSTEMTIME values: the time zone rules of the Win32 side of the
+// seam work on them, and so do the windows' date and time pickers (winui/).
 #pragma once
 #ifdef _WIN32
 #include <windows.h>
@@ -20,15 +20,15 @@ inline SYSTEMTIME SystemTimeFromCivil(const CivilTime& c) {
   return st;
 }
 
-// The date of `date` with the time of day of `time`; the same value twice for one instant.
-inline CivilTime CivilFromSystemTimes(const SYSTEMTIME& date, const SYSTEMTIME& time) {
+// The weekday and milliseconds are not read.
+inline CivilTime CivilFromSystemTime(const SYSTEMTIME& st) {
   CivilTime c;
-  c.year = date.wYear;
-  c.month = date.wMonth;
-  c.day = date.wDay;
-  c.hour = time.wHour;
-  c.minute = time.wMinute;
-  c.second = time.wSecond;
+  c.year = st.wYear;
+  c.month = st.wMonth;
+  c.day = st.wDay;
+  c.hour = st.wHour;
+  c.minute = st.wMinute;
+  c.second = st.wSecond;
   return c;
 }
 

@@ -10,6 +10,11 @@ namespace zt::platform {
 
 // The system's own text for an error code (errno on POSIX, GetLastError on Windows).
 std::string ErrorText(int code);
+#ifdef _WIN32
+// The system's own words for an error code, as FormatMessage gives them (line end
+// included); empty when the system has none.
+std::wstring SystemMessage(int code);
+#endif
 
 enum class CreateMode {
   kAlways,  // create or truncate (the export's behaviour)

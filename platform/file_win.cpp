@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include "platform/file.h"
-#include "platform/show_last_error_win.h"
 #include "platform/utf8.h"
 
 namespace zt::platform {

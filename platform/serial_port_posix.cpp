@@ -184,7 +184,7 @@ bool ReadSerialCommValues(std::vector<RegistryValue>* values, int* error) {
   return false;
 }
 
-std::vector<std::string> ListSerialDevices() {
+std::vector<std::string> ListSerialPorts() {
   std::vector<std::string> out;
   for (const std::string& n : ListDir("/dev/serial/by-id", ""))
     out.push_back("/dev/serial/by-id/" + n);

@@ -39,10 +39,16 @@ class WinSerialPort final : public SerialPort {
   int last_error_ = 0;
 };
 
+// "COM12" is opened as \\.\COM12: the plain name reaches only COM1 to COM9.
+std::wstring DevicePath(const std::string& name) {
+  const uint32_t n = ComPortNumber(name);
+  return n ? L"\\\\.\\COM" + std::to_wstring(n) : WideFromUtf8(name);
+}
+
 }  // namespace
 
 std::unique_ptr<SerialPort> OpenSerialPort(const std::string& path, int* error) {
-  HANDLE h = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+  HANDLE h = CreateFileW(DevicePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                          OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     if (error) *error = static_cast<int>(GetLastError());
@@ -111,6 +117,17 @@ bool ReadSerialCommValues(std::vector<RegistryValue>* values, int* error) {
   return true;
 }
 
-std::vector<std::string> ListSerialDevices() { return {}; }
+std::vector<std::string> ListSerialPorts() {
+  std::vector<RegistryValue> values;
+  int error = 0;
+  if (!ReadSerialCommValues(&values, &error)) return {};
+  // As the control program lists them: at most 255, by number, with the system's text.
+  std::vector<ComPort> ports = ListedComPorts(values, 255);
+  std::stable_sort(ports.begin(), ports.end(),
+                   [](const ComPort& a, const ComPort& b) { return a.number < b.number; });
+  std::vector<std::string> names;
+  for (const ComPort& p : ports) names.push_back(Utf8FromWide(p.text));
+  return names;
+}
 
 }  // namespace zt::platform

@@ -32,7 +32,7 @@ int64_t LocalOffsetSeconds(int64_t t) {
     ok = SystemTimeToTzSpecificLocalTime(&tzi, &utc, &local);
   }
   if (!ok && !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) return 0;
-  return SecondsFromCivil(CivilFromSystemTimes(local, local)) - SecondsFromCivil(c);
+  return SecondsFromCivil(CivilFromSystemTime(local)) - SecondsFromCivil(c);
 }
 
 int StandardBiasMinutes() {

@@ -12,11 +12,11 @@
 #include <string>
 
 #include "device/device_ops.h"
+#include "device/ports.h"
 #include "device/protocol.h"
 #include "platform/file.h"
 #include "platform/serial_port.h"
 #include "platform/time.h"
-#include "shell/ports.h"
 
 namespace zt {
 namespace {

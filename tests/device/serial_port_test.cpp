@@ -1,5 +1,6 @@
 // Opening a serial port: a path that is not a serial line is refused with the system's
-// error code, never handed out as a port whose settings did not take.
+// error code, never handed out as a port whose settings did not take; which names a user
+// types stand for a COM port.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -33,6 +34,20 @@ TEST(OpenSerialPort, PathThatIsNotASerialLineFailsWithTheSystemsCode) {
     EXPECT_TRUE(c.expected ? error == c.expected : error != 0)
         << c.path << ": " << error << " " << platform::ErrorText(error);
   }
+}
+
+TEST(ComPortNumber, OnlyTheLettersComAndOneWholeNumberNameAPort) {
+  const struct {
+    const char* name;
+    uint32_t number;
+  } cases[] = {
+      {"COM3", 3}, {"com12", 12}, {"cOm 7", 7}, {"COM+4", 4}, {"COM2147483646", 2147483646u},
+      // Paths, not port names:
+      {"COM", 0}, {"COM0", 0}, {"COM-1", 0}, {"COM3a", 0}, {"COMX", 0}, {"xCOM3", 0},
+      {"COM2147483647", 0}, {"COM99999999999999999999", 0}, {"\\\\.\\COM3", 0},
+      {"/dev/ttyUSB0", 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(platform::ComPortNumber(c.name), c.number) << c.name;
 }
 
 }  // namespace

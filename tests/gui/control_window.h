@@ -57,7 +57,8 @@ class ControlWindow : public ControlProgram {
   }
 
   // Takes exactly one message box, which has this caption, and gives its text; `while_shown`
-  // runs before the box is closed.
+  // runs before the box is closed. The program's "Error" boxes have no icon, the system's
+  // "GetLastError" boxes the error icon.
   std::string Box(const std::string& caption, const std::function<void()>& while_shown = {}) {
     MessageBoxSeen box;
     if (!WaitMessageBox(app_.pid(), &box)) {
@@ -67,6 +68,9 @@ class ControlWindow : public ControlProgram {
     if (while_shown) while_shown();
     EXPECT_TRUE(CloseMessageBox(box)) << "the message box did not close";
     EXPECT_EQ(Narrow(box.caption), caption) << "caption of the box '" << Narrow(box.text) << "'";
+    if (caption == "Error" || caption == "GetLastError") {
+      EXPECT_EQ(box.icon, caption == "GetLastError") << "icon of '" << Narrow(box.text) << "'";
+    }
     ExpectNoBox();
     return Narrow(box.text);
   }

@@ -198,6 +198,9 @@ bool WaitMessageBox(DWORD pid, MessageBoxSeen* box, DWORD ms) {
   if (!box->hwnd) return false;
   box->caption = TextOf(box->hwnd);
   box->text = ItemText(box->hwnd, 0xFFFF);
+  HWND icon = GetDlgItem(box->hwnd, 20);
+  if (!icon) icon = GetDlgItem(box->hwnd, 1088);
+  box->icon = icon && IsWindowVisible(icon) && SendMessageW(icon, STM_GETICON, 0, 0) != 0;
   return true;
 }
 

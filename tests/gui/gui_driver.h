@@ -73,6 +73,7 @@ struct MessageBoxSeen {
   HWND hwnd = nullptr;
   std::wstring caption;
   std::wstring text;  // the static with id 0xFFFF
+  bool icon = false;  // it shows an icon
 };
 // A message box (dialog class "#32770" with the static 0xFFFF) of `pid`.
 bool WaitMessageBox(DWORD pid, MessageBoxSeen* box, DWORD ms = kWaitMs);

@@ -53,7 +53,8 @@ class LinkWindow : public ::testing::Test {
     ASSERT_TRUE(Responds(wnd_));
   }
 
-  // The one message box the last action showed: its caption and text; then closes it.
+  // The one message box the last action showed: its caption and text, and the error icon
+  // that every box of the program has; then closes it.
   void ExpectBox(const std::wstring& caption, const std::wstring& text) {
     MessageBoxSeen box;
     ASSERT_TRUE(WaitMessageBox(app_.pid(), &box))
@@ -61,6 +62,7 @@ class LinkWindow : public ::testing::Test {
         << Describe(TopWindows(app_.pid()));
     EXPECT_EQ(Narrow(box.caption), Narrow(caption));
     EXPECT_EQ(Narrow(box.text), Narrow(text));
+    EXPECT_TRUE(box.icon) << "no error icon";
     EXPECT_TRUE(CloseMessageBox(box)) << "the message box did not close";
     ASSERT_TRUE(Responds(wnd_));
     EXPECT_FALSE(MessageBoxShown(app_.pid()))

@@ -1,4 +1,4 @@
-#include "shell/everyday_rules.h"
+#include "app/everyday_rules.h"
 
 namespace zt {
 

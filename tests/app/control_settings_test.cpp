@@ -2,8 +2,8 @@
 // or a value out of range is never trusted.
 #include <gtest/gtest.h>
 
-#include "shell/control_settings.h"
-#include "shell/everyday_rules.h"
+#include "app/control_settings.h"
+#include "app/everyday_rules.h"
 
 namespace zt {
 namespace {

@@ -18,12 +18,12 @@ struct PORTENTRY {
 };
 
 constexpr int kPortTableSlots = 256;  // at most 255 ports and the end marker
-constexpr unsigned long kRegSz = 1;   // REG_SZ
+using platform::kRegSz;
 
-// Appends the listed serial ports to `table` from slot 0 in the order given, unsorted:
-// values of type REG_SZ whose text begins with COM in any letter case, with the number read
-// after those letters (leading blanks and a sign allowed; no digits give 0, which ends the
-// table there). Stops at slot 254 so that slot 255 stays the end marker.
+// Writes the listed serial ports to `table` from slot 0 in the order given, unsorted, and
+// the end marker behind them: the COM ports of platform::ListedComPorts (a value without a
+// number after the letters COM ends the table there), at most 255 so that slot 255 stays
+// the end marker. A name is cut to 255 characters.
 void FillPortTable(const std::vector<platform::RegistryValue>& values, PORTENTRY* table);
 
 // Reads the system's list (HKLM\HARDWARE\DEVICEMAP\SERIALCOMM on Windows) into `table`.

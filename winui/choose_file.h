@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace zt {
+namespace zt::winui {
 
 enum class Chooser { kOpen, kSave };
 
@@ -26,5 +26,5 @@ struct ChooserOptions {
 bool ChooseFileName(HWND owner, Chooser kind, const std::wstring& filter, wchar_t* path,
                     DWORD chars, DWORD* ext_error, const ChooserOptions& options = {});
 
-}  // namespace zt
+}  // namespace zt::winui
 #endif

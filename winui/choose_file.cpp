@@ -1,9 +1,9 @@
 #include <windows.h>
 #include <commdlg.h>
 
-#include "platform/choose_file_win.h"
+#include "winui/choose_file.h"
 
-namespace zt {
+namespace zt::winui {
 
 bool ChooseFileName(HWND owner, Chooser kind, const std::wstring& filter, wchar_t* path,
                     DWORD chars, DWORD* ext_error, const ChooserOptions& options) {
@@ -27,4 +27,4 @@ bool ChooseFileName(HWND owner, Chooser kind, const std::wstring& filter, wchar_
   return chosen != FALSE;
 }
 
-}  // namespace zt
+}  // namespace zt::winui

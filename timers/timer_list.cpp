@@ -1,4 +1,4 @@
-#include "shell/timer_list.h"
+#include "timers/timer_list.h"
 
 namespace zt {
 

@@ -1,4 +1,4 @@
-#include "shell/control_settings.h"
+#include "app/control_settings.h"
 
 #include <algorithm>
 #include <cctype>

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "shell/timer_list.h"
+#include "timers/timer_list.h"
 
 namespace zt {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/ports.h"
+#include "device/ports.h"
 #include "tests/platform/utf8_cases.h"
 
 namespace zt {

@@ -1,4 +1,4 @@
-#include "shell/ports.h"
+#include "device/ports.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,42 +10,20 @@
 namespace zt {
 namespace {
 
-// The number after "COM": leading blanks and a sign allowed, stops at the first non-digit.
-uint32_t NumberAfterCom(const std::wstring& text) {
-  size_t i = 3;
-  while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
-  uint32_t v = 0;
-  for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i)
-    v = v * 10u + static_cast<uint32_t>(text[i] - L'0');
-  return negative ? 0u - v : v;
-}
-
-bool StartsWithCom(const std::wstring& text) {
-  if (text.size() < 3) return false;
-  return (text[0] == L'C' || text[0] == L'c') && (text[1] == L'O' || text[1] == L'o') &&
-         (text[2] == L'M' || text[2] == L'm');
-}
-
 void ClearTable(PORTENTRY* table) { std::memset(table, 0, sizeof(PORTENTRY) * kPortTableSlots); }
 
 }  // namespace
 
 void FillPortTable(const std::vector<platform::RegistryValue>& values, PORTENTRY* table) {
-  int slot = 0;
-  for (const platform::RegistryValue& v : values) {
-    if (slot >= kPortTableSlots - 1) break;  // the last slot is the end marker
-    if (v.type != kRegSz || !StartsWithCom(v.text)) continue;
+  size_t slot = 0;
+  for (const platform::ComPort& port : platform::ListedComPorts(values, kPortTableSlots - 1)) {
     PORTENTRY& e = table[slot++];
-    e.port_number = NumberAfterCom(v.text);
+    e.port_number = port.number;
     std::memset(e.port_name, 0, sizeof e.port_name);
-    const size_t n = v.text.size() < 255 ? v.text.size() : 255;
-    std::wmemcpy(e.port_name, v.text.data(), n);
-    // A port without a number ends the table: nothing after it would be listed, so nothing
-    // after it is written (no stale slots behind the end marker).
-    if (e.port_number == 0) break;
+    std::wmemcpy(e.port_name, port.text.data(), port.text.size() < 255 ? port.text.size() : 255);
   }
+  // The end marker: nothing stale behind the last port is listed.
+  table[slot] = PORTENTRY{};
 }
 
 bool EnumerateComPorts(PORTENTRY* table) {
