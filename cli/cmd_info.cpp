@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli/cli.h"
-#include "cli/json_text.h"
+#include "cmdline/json_text.h"
 #include "logfile/logfile.h"
 #include "platform/file.h"
 #include "platform/le_bytes.h"
@@ -13,9 +13,8 @@
 #include "platform/time.h"
 
 namespace zt::cli {
-namespace {
 
-const char kHelp[] =
+const char kInfoHelp[] =
     "usage: zt615 info FILE.BIN [--json]\n"
     "\n"
     "Shows the file header of a logged ping file (the settings of the timer that made the\n"
@@ -26,9 +25,7 @@ const char kHelp[] =
     "\n"
     "Exit status: 0 done, 1 the file was refused or could not be read, 2 usage error.\n";
 
-int RunInfo(const std::vector<std::string>& args);
-const Command kCommand{"info", "show what a logged ping file holds", kHelp, RunInfo};
-const Registrar kRegistrar(kCommand);
+namespace {
 
 std::string Stamp(const platform::CivilTime& c, int ms) {
   return platform::CivilText(c, "YYYY-MM-DD hh:mm:ss.fff", ms);
@@ -83,11 +80,11 @@ bool ReadPingTime(platform::File& f, const LoggedFileInfo& info, uint32_t i, Pin
   return true;
 }
 
-int RunInfo(const std::vector<std::string>& args) {
-  ParsedArgs a = ParseArgs(args, {{"json", false}});
-  if (a.help) return PrintHelp(kCommand);
-  if (!a.error.empty()) return UsageError(kCommand, a.error);
-  if (a.positional.size() != 1) return UsageError(kCommand, "needs one FILE.BIN");
+}  // namespace
+
+int RunInfo(const Call& call) {
+  const ParsedArgs& a = call.args;
+  if (a.positional.size() != 1) return call.Usage("needs one FILE.BIN");
   const std::string& path = a.positional[0];
 
   platform::File f;
@@ -178,5 +175,4 @@ int RunInfo(const std::vector<std::string>& args) {
   return kExitOk;
 }
 
-}  // namespace
 }  // namespace zt::cli
