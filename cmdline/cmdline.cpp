@@ -133,7 +133,8 @@ int RunProgram(const Program& p, const std::vector<std::string>& args) {
     return kExitOk;
   }
   for (const Command& c : p.commands)
-    if (args[0] == c.name) return RunCommand(p, c, std::vector<std::string>(args.begin() + 1, args.end()));
+    if (args[0] == c.name)
+      return RunCommand(p, c, std::vector<std::string>(args.begin() + 1, args.end()));
   std::fprintf(stderr, "%s: unknown command '%s'\n\n", p.name, args[0].c_str());
   PrintOverview(p, stderr);
   return kExitUsage;

@@ -71,7 +71,8 @@ int RunServe(const cmdline::Call& call) {
   LoggerState s;
   long long v;
   if (a.Has("clock-offset")) {
-    if (!ParseInt(a.Get("clock-offset"), &v)) return call.Usage("--clock-offset needs whole seconds");
+    if (!ParseInt(a.Get("clock-offset"), &v))
+      return call.Usage("--clock-offset needs whole seconds");
     s.clock_offset_s = v;
   }
   if (a.Has("clock")) {
