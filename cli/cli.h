@@ -16,7 +16,6 @@ namespace zt::cli {
 using cmdline::Call;
 using cmdline::kExitFailed;
 using cmdline::kExitOk;
-using cmdline::kExitUsage;
 using cmdline::ParsedArgs;
 using cmdline::ParseFloat;
 using cmdline::ParseInt;
