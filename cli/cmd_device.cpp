@@ -18,9 +18,8 @@
 #include "timers/timer_values.h"
 
 namespace zt::cli {
-namespace {
 
-const char kHelp[] =
+const char kDeviceHelp[] =
     "usage: zt615 device info --port PORT\n"
     "       zt615 device sync --port PORT\n"
     "       zt615 device upload --port PORT (--default | --timers TIMERS.DAT)\n"
@@ -40,10 +39,7 @@ const char kHelp[] =
     "Exit status: 0 done, 1 the port could not be opened or written to, the device did\n"
     "not answer properly, or the timer file was refused, 2 usage error.\n";
 
-int RunDevice(const std::vector<std::string>& args);
-const Command kCommand{"device", "read, sync or program a logger on a serial port", kHelp,
-                       RunDevice};
-const Registrar kRegistrar(kCommand);
+namespace {
 
 std::unique_ptr<platform::SerialPort> OpenPort(const std::string& port, std::string* why) {
   int error = 0;
@@ -134,20 +130,20 @@ int Upload(platform::SerialPort* port, const std::string& port_name, bool use_de
   return kExitOk;
 }
 
-int RunDevice(const std::vector<std::string>& args) {
-  ParsedArgs a = ParseArgs(args, {{"port", true}, {"default", false}, {"timers", true}});
-  if (a.help) return PrintHelp(kCommand);
-  if (!a.error.empty()) return UsageError(kCommand, a.error);
-  if (a.positional.size() != 1) return UsageError(kCommand, "needs one of info, sync, upload");
+}  // namespace
+
+int RunDevice(const Call& call) {
+  const ParsedArgs& a = call.args;
+  if (a.positional.size() != 1) return call.Usage("needs one of info, sync, upload");
   const std::string& what = a.positional[0];
   if (what != "info" && what != "sync" && what != "upload")
-    return UsageError(kCommand, "unknown action '" + what + "'");
-  if (!a.Has("port") || a.Get("port").empty()) return UsageError(kCommand, "needs --port PORT");
+    return call.Usage("unknown action '" + what + "'");
+  if (!a.Has("port") || a.Get("port").empty()) return call.Usage("needs --port PORT");
   const bool upload = what == "upload";
   if (!upload && (a.Has("default") || a.Has("timers")))
-    return UsageError(kCommand, "--default and --timers go with upload");
+    return call.Usage("--default and --timers go with upload");
   if (upload && a.Has("default") == a.Has("timers"))
-    return UsageError(kCommand, "upload needs either --default or --timers TIMERS.DAT");
+    return call.Usage("upload needs either --default or --timers TIMERS.DAT");
 
   std::vector<TIMERSETTINGS> timers;
   if (upload && a.Has("timers")) {
@@ -163,5 +159,4 @@ int RunDevice(const std::vector<std::string>& args) {
   return Upload(port.get(), a.Get("port"), a.Has("default"), &timers);
 }
 
-}  // namespace
 }  // namespace zt::cli

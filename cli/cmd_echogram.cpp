@@ -21,9 +21,8 @@
 #include "viewer/echogram.h"
 
 namespace zt::cli {
-namespace {
 
-const char kHelp[] =
+const char kEchogramHelp[] =
     "usage: zt615 echogram FILE.BIN OUT.png [OPTIONS]\n"
     "       zt615 echogram FILE.BIN... --out-dir DIR [--jobs N] [OPTIONS]\n"
     "options: [--width W] [--height H] [--begin T] [--end T] [--max-altitude M]\n"
@@ -58,9 +57,7 @@ const char kHelp[] =
     "Exit status: 0 done, 1 a file was refused or a read or write failed (one line on\n"
     "stderr for each), 2 usage error.\n";
 
-int RunEchogram(const std::vector<std::string>& args);
-const Command kCommand{"echogram", "draw a logged file's echogram as a PNG", kHelp, RunEchogram};
-const Registrar kRegistrar(kCommand);
+namespace {
 
 constexpr long long kMaxSide = 16384;
 
@@ -208,30 +205,22 @@ int DrawMany(const std::vector<std::string>& inputs, const std::string& dir, int
   return refused == 0 ? kExitOk : kExitFailed;
 }
 
-int RunEchogram(const std::vector<std::string>& args) {
-  ParsedArgs a = ParseArgs(args, {{"width", true},
-                                  {"height", true},
-                                  {"begin", true},
-                                  {"end", true},
-                                  {"max-altitude", true},
-                                  {"palette", true},
-                                  {"gamma", true},
-                                  {"out-dir", true},
-                                  {"jobs", true}});
-  if (a.help) return PrintHelp(kCommand);
-  if (!a.error.empty()) return UsageError(kCommand, a.error);
+}  // namespace
+
+int RunEchogram(const Call& call) {
+  const ParsedArgs& a = call.args;
   int width = 1200, height = 600;
   if (!SideOption(a, "width", &width))
-    return UsageError(kCommand, "--width needs a whole number of pixels from 1 to 16384");
+    return call.Usage("--width needs a whole number of pixels from 1 to 16384");
   if (!SideOption(a, "height", &height))
-    return UsageError(kCommand, "--height needs a whole number of pixels from 1 to 16384");
+    return call.Usage("--height needs a whole number of pixels from 1 to 16384");
   int32_t begin = 0, end = 0;
   if (a.Has("begin") && !TimeOption(a, "begin", &begin))
-    return UsageError(kCommand, "--begin needs whole seconds since 1970 (0 to 4294967295)");
+    return call.Usage("--begin needs whole seconds since 1970 (0 to 4294967295)");
   if (a.Has("end") && !TimeOption(a, "end", &end))
-    return UsageError(kCommand, "--end needs whole seconds since 1970 (0 to 4294967295)");
+    return call.Usage("--end needs whole seconds since 1970 (0 to 4294967295)");
   if (a.Has("begin") && a.Has("end") && static_cast<uint32_t>(end) < static_cast<uint32_t>(begin))
-    return UsageError(kCommand, "--end is before --begin");
+    return call.Usage("--end is before --begin");
   int32_t palette = viewer::kRainbow;
   if (a.Has("palette")) {
     const std::string p = a.Get("palette");
@@ -240,29 +229,28 @@ int RunEchogram(const std::vector<std::string>& args) {
     else if (p == "yellow")
       palette = viewer::kYellow;
     else
-      return UsageError(kCommand, "unknown palette '" + p + "' (rainbow or yellow)");
+      return call.Usage("unknown palette '" + p + "' (rainbow or yellow)");
   }
   float gamma = 1.0f, max_altitude = 0.0f;
   if (!PositiveOption(a, "gamma", &gamma))
-    return UsageError(kCommand, "--gamma needs a number above 0");
+    return call.Usage("--gamma needs a number above 0");
   if (!PositiveOption(a, "max-altitude", &max_altitude))
-    return UsageError(kCommand, "--max-altitude needs a number of metres above 0");
+    return call.Usage("--max-altitude needs a number of metres above 0");
 
   EchogramOptions o{width, height, begin, end, a.Has("begin"), a.Has("end"),
                     a.Has("max-altitude") ? max_altitude : 0.0f, palette, gamma};
   if (!a.Has("out-dir")) {
     if (a.positional.size() != 2)
-      return UsageError(kCommand, "needs an input FILE.BIN and an output OUT.png, or --out-dir");
-    if (a.Has("jobs")) return UsageError(kCommand, "--jobs goes with --out-dir");
+      return call.Usage("needs an input FILE.BIN and an output OUT.png, or --out-dir");
+    if (a.Has("jobs")) return call.Usage("--jobs goes with --out-dir");
     const std::string why = DrawEchogram(a.positional[0], a.positional[1], o);
     return why.empty() ? kExitOk : Fail(why);
   }
   long long jobs = std::max(1u, std::thread::hardware_concurrency());
   if (a.Has("jobs") && (!ParseInt(a.Get("jobs"), &jobs) || jobs < 1 || jobs > 256))
-    return UsageError(kCommand, "--jobs needs a whole number from 1 to 256");
-  if (a.positional.empty()) return UsageError(kCommand, "needs at least one FILE.BIN");
+    return call.Usage("--jobs needs a whole number from 1 to 256");
+  if (a.positional.empty()) return call.Usage("needs at least one FILE.BIN");
   return DrawMany(a.positional, a.Get("out-dir"), static_cast<int>(jobs), o);
 }
 
-}  // namespace
 }  // namespace zt::cli

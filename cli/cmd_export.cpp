@@ -13,9 +13,8 @@
 #include "platform/output_file.h"
 
 namespace zt::cli {
-namespace {
 
-const char kHelp[] =
+const char kExportHelp[] =
     "usage: zt615 export FILE.BIN OUT [--format text|nmea|csv|netcdf|geojson] [--threshold PCT]\n"
     "                    [--deadzone M] [--sound-speed MPS] [--amplitude-over PCT]\n"
     "                    [--sound-speed-model mackenzie [--salinity PSU] [--transducer-depth M]]\n"
@@ -56,10 +55,7 @@ const char kHelp[] =
     "Exit status: 0 done, 1 a file or parameter was refused or a read or write failed\n"
     "(one line on stderr), 2 usage error.\n";
 
-int RunExport(const std::vector<std::string>& args);
-const Command kCommand{"export", "export a logged file to text, NMEA, CSV, netCDF or GeoJSON",
-                       kHelp, RunExport};
-const Registrar kRegistrar(kCommand);
+namespace {
 
 class BarProgress : public ExportProgress {
  public:
@@ -128,36 +124,31 @@ void Notes(const EXPORTJOB& job, const ExportResult& r) {
                  r.sound_speed_fallbacks, static_cast<double>(job.sound_speed));
 }
 
-int RunExport(const std::vector<std::string>& args) {
-  ParsedArgs a = ParseArgs(args, {{"format", true},         {"threshold", true},
-                                  {"deadzone", true},       {"sound-speed", true},
-                                  {"amplitude-over", true}, {"sound-speed-model", true},
-                                  {"salinity", true},       {"transducer-depth", true},
-                                  {"gps", true},            {"max-gap", true},
-                                  {"compress", true},       {"quiet", false}});
-  if (a.help) return PrintHelp(kCommand);
-  if (!a.error.empty()) return UsageError(kCommand, a.error);
+}  // namespace
+
+int RunExport(const Call& call) {
+  const ParsedArgs& a = call.args;
   if (a.positional.size() != 2)
-    return UsageError(kCommand, "needs an input FILE.BIN and an output OUT");
+    return call.Usage("needs an input FILE.BIN and an output OUT");
 
   int32_t format = kFormatText;
   if (a.Has("format")) {
     const std::string f = a.Get("format");
     const auto* at = std::find(std::begin(kFormatNames), std::end(kFormatNames), f);
     if (at == std::end(kFormatNames))
-      return UsageError(kCommand, "unknown format '" + f + "' (text, nmea, csv, netcdf or geojson)");
+      return call.Usage("unknown format '" + f + "' (text, nmea, csv, netcdf or geojson)");
     format = static_cast<int32_t>(at - std::begin(kFormatNames));
   }
   long long threshold = 0, gate = kDefaultAmplitudeOverPct;
   float deadzone = 0, sound_speed = 0;
   if (a.Has("threshold") && !ParseInt(a.Get("threshold"), &threshold))
-    return UsageError(kCommand, "--threshold needs a whole number of percent");
+    return call.Usage("--threshold needs a whole number of percent");
   if (a.Has("amplitude-over") && !ParseInt(a.Get("amplitude-over"), &gate))
-    return UsageError(kCommand, "--amplitude-over needs a whole number of percent");
+    return call.Usage("--amplitude-over needs a whole number of percent");
   if (a.Has("deadzone") && !ParseFloat(a.Get("deadzone"), &deadzone))
-    return UsageError(kCommand, "--deadzone needs a number of metres");
+    return call.Usage("--deadzone needs a number of metres");
   if (a.Has("sound-speed") && !ParseFloat(a.Get("sound-speed"), &sound_speed))
-    return UsageError(kCommand, "--sound-speed needs a number of metres per second");
+    return call.Usage("--sound-speed needs a number of metres per second");
 
   const std::string& in_path = a.positional[0];
   const std::string& out_path = a.positional[1];
@@ -181,7 +172,7 @@ int RunExport(const std::vector<std::string>& args) {
   if (a.Has("deadzone")) job.deadzone_m = deadzone;
   if (a.Has("sound-speed")) job.sound_speed = sound_speed;
   why = ScienceOptions(a, &job);
-  if (!why.empty()) return UsageError(kCommand, why);
+  if (!why.empty()) return call.Usage(why);
 
   platform::InstallInterruptCleanup();
   const bool quiet = a.Has("quiet");
@@ -204,5 +195,4 @@ int RunExport(const std::vector<std::string>& args) {
   return kExitOk;
 }
 
-}  // namespace
 }  // namespace zt::cli

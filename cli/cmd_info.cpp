@@ -1,11 +1,11 @@
 // zt615 info: what a logged ping file holds, in words and units.
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "cli/cli.h"
-#include "cli/json_text.h"
+#include "cmdline/json_text.h"
 #include "logfile/logfile.h"
 #include "platform/file.h"
 #include "platform/le_bytes.h"
@@ -13,9 +13,8 @@
 #include "platform/time.h"
 
 namespace zt::cli {
-namespace {
 
-const char kHelp[] =
+const char kInfoHelp[] =
     "usage: zt615 info FILE.BIN [--json]\n"
     "\n"
     "Shows the file header of a logged ping file (the settings of the timer that made the\n"
@@ -26,9 +25,7 @@ const char kHelp[] =
     "\n"
     "Exit status: 0 done, 1 the file was refused or could not be read, 2 usage error.\n";
 
-int RunInfo(const std::vector<std::string>& args);
-const Command kCommand{"info", "show what a logged ping file holds", kHelp, RunInfo};
-const Registrar kRegistrar(kCommand);
+namespace {
 
 std::string Stamp(const platform::CivilTime& c, int ms) {
   return platform::CivilText(c, "YYYY-MM-DD hh:mm:ss.fff", ms);
@@ -83,100 +80,146 @@ bool ReadPingTime(platform::File& f, const LoggedFileInfo& info, uint32_t i, Pin
   return true;
 }
 
-int RunInfo(const std::vector<std::string>& args) {
-  ParsedArgs a = ParseArgs(args, {{"json", false}});
-  if (a.help) return PrintHelp(kCommand);
-  if (!a.error.empty()) return UsageError(kCommand, a.error);
-  if (a.positional.size() != 1) return UsageError(kCommand, "needs one FILE.BIN");
-  const std::string& path = a.positional[0];
+// One line of the text and one member of the JSON object. The JSON holds the file's members
+// on its first line, the header's in "header", and the pings and the duration on a line each.
+enum class Group { kFile, kHeader, kOwnLine };
 
-  platform::File f;
+struct Field {
+  const char* label;  // the text line's label; nullptr: in the JSON only
+  const char* key;    // the JSON member's name; nullptr: in the text only
+  Group group;
+  std::string text;  // with its unit
+  std::string json;
+};
+
+// A value written alike in both, the text with its unit after it.
+Field Same(const char* label, const char* key, Group group, const std::string& value,
+           const char* unit = nullptr) {
+  return {label, key, group, unit ? value + " " + unit : value, value};
+}
+
+std::string PingText(const PingTime& t) {
+  if (!t.present) return "none";
+  const int ms = FractionMilliseconds(t.fraction);
+  return Stamp(platform::UtcCivil(t.utc), ms) + " UTC, " + Stamp(platform::LocalCivil(t.utc), ms) +
+         " local (ping " + std::to_string(t.ping_number) + ")";
+}
+
+std::string PingJson(const PingTime& t) {
+  if (!t.present) return "null";
+  const int ms = FractionMilliseconds(t.fraction);
+  return "{\"ping_number\": " + std::to_string(t.ping_number) +
+         ", \"time_utc\": " + std::to_string(t.utc) +
+         ", \"time_fraction\": " + std::to_string(t.fraction) + ", \"utc\": \"" +
+         Iso(platform::UtcCivil(t.utc), ms) + "\", \"local\": \"" +
+         Stamp(platform::LocalCivil(t.utc), ms) + "\"}";
+}
+
+struct Facts {
+  std::string path;
   LoggedFileInfo info;
-  std::string why;
-  if (!OpenLoggedFile(path, &f, &info, &why)) return Fail(path + ": " + why);
-  const bool logged = IsLoggedFile(f);
+  bool logged = false;
   PingTime first, last;
-  if (info.ping_count > 0 && (!ReadPingTime(f, info, 0, &first, &why) ||
-                              !ReadPingTime(f, info, info.ping_count - 1, &last, &why)))
-    return Fail(path + ": " + why);
+};
 
-  const TIMERSETTINGS& h = info.header;
-  std::string name(h.timer_name, strnlen(h.timer_name, sizeof h.timer_name));
-  const double duration = info.ping_count > 0 ? last.seconds() - first.seconds() : 0.0;
+// The file's fields in the text's order; the JSON keeps that order within each group.
+std::vector<Field> Fields(const Facts& f) {
+  using std::to_string;
+  const TIMERSETTINGS& h = f.info.header;
+  const std::string name(h.timer_name, strnlen(h.timer_name, sizeof h.timer_name));
+  const bool pings = f.info.ping_count > 0;
+  const double duration = pings ? f.last.seconds() - f.first.seconds() : 0.0;
+  char id[16];
+  std::snprintf(id, sizeof id, "%06d", h.device_id);
+  const Group F = Group::kFile, H = Group::kHeader, L = Group::kOwnLine;
+  return {
+      {"File", "file", F, f.path, JsonString(f.path)},
+      Same("Size", "file_size", F, to_string(f.info.file_size), "bytes"),
+      {"Logged ping file", "is_logged_file", F,
+       f.logged ? "yes" : "no (header size is not 128 or the first ping is not \"DATA\")",
+       f.logged ? "true" : "false"},
+      // The JSON names the record size before the samples, the text after them.
+      Same(nullptr, "record_size", F, to_string(f.info.record_size)),
+      Same(nullptr, "record_size", H, to_string(h.record_size)),
+      {"Timer name", "timer_name", H, Printable(name), JsonString(name)},
+      {"Device ID", "device_id", H, id, to_string(h.device_id)},
+      {"Range", "range_mm", H, ShortNumber(h.range_mm / 1000.0) + " m", to_string(h.range_mm)},
+      Same("Samples per ping", "samples_per_ping", F, to_string(f.info.samples)),
+      Same("Record size", nullptr, F, to_string(f.info.record_size), "bytes"),
+      Same("Pings", "ping_count", F, to_string(f.info.ping_count)),
+      Same("Trailing bytes", "trailing_bytes", F, to_string(f.info.trailing_bytes)),
+      Same("Pulse length", "tx_length_us", H, to_string(h.tx_length_us), "us"),
+      Same("Ping period", "period_s", H, ShortNumber(h.period_s), "s"),
+      Same("Pings per series", "ping_count", H, to_string(h.ping_count)),
+      Same("Interval between series", "interval_s", H, to_string(h.interval_s), "s"),
+      Same("Threshold", "threshold_pct", H, to_string(h.threshold_pct), "%"),
+      Same("Deadzone", "deadzone_m", H, ShortNumber(h.deadzone_m), "m"),
+      {"Gain", "gain_db", H, (h.gain_db > 0 ? "+" : "") + ShortNumber(h.gain_db) + " dB",
+       ShortNumber(h.gain_db)},
+      Same("TVG slope", "tvg_slope", H, ShortNumber(h.tvg_slope), "dB/km"),
+      Same("Sound speed", "sound_speed", H, ShortNumber(h.sound_speed), "m/s"),
+      Same("Offset", "offset_m", H, ShortNumber(h.offset_m), "m"),
+      {"File size limit", "file_size_limit", H,
+       to_string(h.file_size_limit) + " bytes (" + ShortNumber(h.file_size_limit / 1048576.0) +
+           " MB)",
+       to_string(h.file_size_limit)},
+      Same(nullptr, "start_time", H, to_string(static_cast<uint32_t>(h.start_time))),
+      Same(nullptr, "stop_time", H, to_string(static_cast<uint32_t>(h.stop_time))),
+      Same(nullptr, "output_flags", H, to_string(h.output_flags)),
+      {"First ping", "first_ping", L, PingText(f.first), PingJson(f.first)},
+      {"Last ping", "last_ping", L, PingText(f.last), PingJson(f.last)},
+      // Milliseconds, as the times above: the 1/65536 s fractions would print 14 digits.
+      {pings ? "Duration" : nullptr, "duration_s", L,
+       Duration(duration) + " (" + FixedNumber(duration, 3) + " s)", ShortNumber(duration)},
+  };
+}
 
-  if (a.Has("json")) {
-    auto ping = [](const PingTime& t) {
-      if (!t.present) return std::string("null");
-      int ms = FractionMilliseconds(t.fraction);
-      return "{\"ping_number\": " + std::to_string(t.ping_number) +
-             ", \"time_utc\": " + std::to_string(t.utc) +
-             ", \"time_fraction\": " + std::to_string(t.fraction) + ", \"utc\": \"" +
-             Iso(platform::UtcCivil(t.utc), ms) + "\", \"local\": \"" +
-             Stamp(platform::LocalCivil(t.utc), ms) + "\"}";
-    };
-    std::printf(
-        "{\"file\": %s, \"file_size\": %llu, \"is_logged_file\": %s, \"record_size\": %u, "
-        "\"samples_per_ping\": %d, \"ping_count\": %u, \"trailing_bytes\": %llu,\n"
-        " \"header\": {\"record_size\": %d, \"timer_name\": %s, \"device_id\": %d, "
-        "\"range_mm\": %d, \"tx_length_us\": %d, \"period_s\": %s, \"ping_count\": %d, "
-        "\"interval_s\": %d, \"threshold_pct\": %d, \"deadzone_m\": %s, \"gain_db\": %s, "
-        "\"tvg_slope\": %s, \"sound_speed\": %s, \"offset_m\": %s, \"file_size_limit\": %u, "
-        "\"start_time\": %u, \"stop_time\": %u, \"output_flags\": %u},\n"
-        " \"first_ping\": %s,\n \"last_ping\": %s,\n \"duration_s\": %s}\n",
-        JsonString(path).c_str(), static_cast<unsigned long long>(info.file_size),
-        logged ? "true" : "false", info.record_size, info.samples, info.ping_count,
-        static_cast<unsigned long long>(info.trailing_bytes), h.record_size,
-        JsonString(name).c_str(), h.device_id, h.range_mm, h.tx_length_us,
-        ShortNumber(h.period_s).c_str(), h.ping_count, h.interval_s, h.threshold_pct,
-        ShortNumber(h.deadzone_m).c_str(), ShortNumber(h.gain_db).c_str(), ShortNumber(h.tvg_slope).c_str(),
-        ShortNumber(h.sound_speed).c_str(), ShortNumber(h.offset_m).c_str(), h.file_size_limit,
-        static_cast<uint32_t>(h.start_time), static_cast<uint32_t>(h.stop_time), h.output_flags,
-        ping(first).c_str(), ping(last).c_str(), ShortNumber(duration).c_str());
-    return kExitOk;
-  }
+void PrintText(const std::vector<Field>& fields) {
+  for (const Field& f : fields)
+    if (f.label) std::printf("%-26s%s\n", (std::string(f.label) + ":").c_str(), f.text.c_str());
+}
 
-  std::printf("File:                     %s\n", path.c_str());
-  std::printf("Size:                     %llu bytes\n",
-              static_cast<unsigned long long>(info.file_size));
-  std::printf("Logged ping file:         %s\n",
-              logged ? "yes" : "no (header size is not 128 or the first ping is not \"DATA\")");
-  std::printf("Timer name:               %s\n", Printable(name).c_str());
-  std::printf("Device ID:                %06d\n", h.device_id);
-  std::printf("Range:                    %s m\n", ShortNumber(h.range_mm / 1000.0).c_str());
-  std::printf("Samples per ping:         %d\n", info.samples);
-  std::printf("Record size:              %u bytes\n", info.record_size);
-  std::printf("Pings:                    %u\n", info.ping_count);
-  std::printf("Trailing bytes:           %llu\n",
-              static_cast<unsigned long long>(info.trailing_bytes));
-  std::printf("Pulse length:             %d us\n", h.tx_length_us);
-  std::printf("Ping period:              %s s\n", ShortNumber(h.period_s).c_str());
-  std::printf("Pings per series:         %d\n", h.ping_count);
-  std::printf("Interval between series:  %d s\n", h.interval_s);
-  std::printf("Threshold:                %d %%\n", h.threshold_pct);
-  std::printf("Deadzone:                 %s m\n", ShortNumber(h.deadzone_m).c_str());
-  std::printf("Gain:                     %s%s dB\n", h.gain_db > 0 ? "+" : "",
-              ShortNumber(h.gain_db).c_str());
-  std::printf("TVG slope:                %s dB/km\n", ShortNumber(h.tvg_slope).c_str());
-  std::printf("Sound speed:              %s m/s\n", ShortNumber(h.sound_speed).c_str());
-  std::printf("Offset:                   %s m\n", ShortNumber(h.offset_m).c_str());
-  std::printf("File size limit:          %u bytes (%s MB)\n", h.file_size_limit,
-              ShortNumber(h.file_size_limit / 1048576.0).c_str());
-  if (info.ping_count == 0) {
-    std::printf("First ping:               none\nLast ping:                none\n");
-    return kExitOk;
-  }
-  for (const PingTime* t : {&first, &last}) {
-    int ms = FractionMilliseconds(t->fraction);
-    std::printf("%s %s UTC, %s local (ping %d)\n",
-                t == &first ? "First ping:              " : "Last ping:               ",
-                Stamp(platform::UtcCivil(t->utc), ms).c_str(),
-                Stamp(platform::LocalCivil(t->utc), ms).c_str(), t->ping_number);
-  }
-  // Milliseconds, as the times above: the 1/65536 s fractions would print 14 digits.
-  std::printf("Duration:                 %s (%s s)\n", Duration(duration).c_str(),
-              FixedNumber(duration, 3).c_str());
-  return kExitOk;
+void PrintJson(const std::vector<Field>& fields) {
+  std::string out = "{";
+  auto members = [&](Group group, const char* first, const char* next) {
+    const char* separator = first;
+    for (const Field& f : fields) {
+      if (!f.key || f.group != group) continue;
+      out += separator + ("\"" + std::string(f.key) + "\": ") + f.json;
+      separator = next;
+    }
+  };
+  members(Group::kFile, "", ", ");
+  out += ",\n \"header\": {";
+  members(Group::kHeader, "", ", ");
+  out += "}";
+  members(Group::kOwnLine, ",\n ", ",\n ");
+  std::fputs((out + "}\n").c_str(), stdout);
 }
 
 }  // namespace
+
+int RunInfo(const Call& call) {
+  const ParsedArgs& a = call.args;
+  if (a.positional.size() != 1) return call.Usage("needs one FILE.BIN");
+  Facts facts;
+  facts.path = a.positional[0];
+  const std::string& path = facts.path;
+  const LoggedFileInfo& info = facts.info;
+
+  platform::File f;
+  std::string why;
+  if (!OpenLoggedFile(path, &f, &facts.info, &why)) return Fail(path + ": " + why);
+  facts.logged = IsLoggedFile(f);
+  if (info.ping_count > 0 && (!ReadPingTime(f, info, 0, &facts.first, &why) ||
+                              !ReadPingTime(f, info, info.ping_count - 1, &facts.last, &why)))
+    return Fail(path + ": " + why);
+  const std::vector<Field> fields = Fields(facts);
+  if (a.Has("json"))
+    PrintJson(fields);
+  else
+    PrintText(fields);
+  return kExitOk;
+}
+
 }  // namespace zt::cli

@@ -9,9 +9,8 @@
 #include "platform/output_file.h"
 
 namespace zt::cli {
-namespace {
 
-const char kHelp[] =
+const char kLinkHelp[] =
     "usage: zt615 link FILE1.BIN FILE2.BIN LINKED.BIN [--quiet]\n"
     "\n"
     "Joins two consecutive logged ping files into a new Linked file: File 1's header and\n"
@@ -29,9 +28,7 @@ const char kHelp[] =
     "Exit status: 0 done, 1 a file was refused or a read or write failed (one line on\n"
     "stderr), 2 usage error.\n";
 
-int RunLink(const std::vector<std::string>& args);
-const Command kCommand{"link", "join two consecutive logged files into one", kHelp, RunLink};
-const Registrar kRegistrar(kCommand);
+namespace {
 
 class BarProgress : public link::LinkProgress {
  public:
@@ -54,12 +51,12 @@ void PrintTimes(const char* label, const std::string& path, const link::FileTime
     std::printf("  (no pings)\n");
 }
 
-int RunLink(const std::vector<std::string>& args) {
-  ParsedArgs a = ParseArgs(args, {{"quiet", false}});
-  if (a.help) return PrintHelp(kCommand);
-  if (!a.error.empty()) return UsageError(kCommand, a.error);
+}  // namespace
+
+int RunLink(const Call& call) {
+  const ParsedArgs& a = call.args;
   if (a.positional.size() != 3)
-    return UsageError(kCommand, "needs FILE1.BIN, FILE2.BIN and the new LINKED.BIN");
+    return call.Usage("needs FILE1.BIN, FILE2.BIN and the new LINKED.BIN");
   const std::string& path1 = a.positional[0];
   const std::string& path2 = a.positional[1];
   const std::string& linked = a.positional[2];
@@ -112,5 +109,4 @@ int RunLink(const std::vector<std::string>& args) {
   return kExitOk;
 }
 
-}  // namespace
 }  // namespace zt::cli

@@ -6,9 +6,8 @@
 #include "platform/serial_port.h"
 
 namespace zt::cli {
-namespace {
 
-const char kHelp[] =
+const char kPortsHelp[] =
     "usage: zt615 ports\n"
     "\n"
     "Lists the serial ports, one a line, in the order the control program lists them:\n"
@@ -18,18 +17,10 @@ const char kHelp[] =
     "\n"
     "Exit status: 0 (also when there are none), 2 usage error.\n";
 
-int RunPorts(const std::vector<std::string>& args);
-const Command kCommand{"ports", "list the serial ports", kHelp, RunPorts};
-const Registrar kRegistrar(kCommand);
-
-int RunPorts(const std::vector<std::string>& args) {
-  ParsedArgs a = ParseArgs(args, {});
-  if (a.help) return PrintHelp(kCommand);
-  if (!a.error.empty()) return UsageError(kCommand, a.error);
-  if (!a.positional.empty()) return UsageError(kCommand, "takes no arguments");
+int RunPorts(const Call& call) {
+  if (!call.args.positional.empty()) return call.Usage("takes no arguments");
   for (const std::string& p : platform::ListSerialPorts()) std::printf("%s\n", p.c_str());
   return kExitOk;
 }
 
-}  // namespace
 }  // namespace zt::cli

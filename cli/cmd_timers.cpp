@@ -13,9 +13,8 @@
 #include "timers/timer_values.h"
 
 namespace zt::cli {
-namespace {
 
-const char kHelp[] =
+const char kTimersHelp[] =
     "usage: zt615 timers show TIMERS.DAT\n"
     "       zt615 timers new OUT.DAT --timer NAME,START,STOP [--timer ...]\n"
     "\n"
@@ -30,9 +29,7 @@ const char kHelp[] =
     "\n"
     "Exit status: 0 done, 1 the file was refused or could not be written, 2 usage error.\n";
 
-int RunTimers(const std::vector<std::string>& args);
-const Command kCommand{"timers", "write or show a timer file (TIMERS.DAT)", kHelp, RunTimers};
-const Registrar kRegistrar(kCommand);
+namespace {
 
 bool ParseLocal(const std::string& s, platform::CivilTime* c) {
   char tail = 0;
@@ -75,24 +72,24 @@ int Show(const std::string& path) {
   return kExitOk;
 }
 
-int New(const std::string& path, const std::vector<std::string>& specs) {
-  if (specs.empty()) return UsageError(kCommand, "new needs at least one --timer");
+int New(const Call& call, const std::string& path, const std::vector<std::string>& specs) {
+  if (specs.empty()) return call.Usage("new needs at least one --timer");
   if (specs.size() > static_cast<size_t>(kMaxTimers))
-    return UsageError(kCommand, "at most 31 timers");
+    return call.Usage("at most 31 timers");
   std::vector<TIMERSETTINGS> timers;
   for (const std::string& s : specs) {
     const size_t c2 = s.rfind(',');
     const size_t c1 = c2 == std::string::npos || c2 == 0 ? std::string::npos : s.rfind(',', c2 - 1);
     if (c1 == std::string::npos)
-      return UsageError(kCommand, "--timer needs NAME,START,STOP: '" + s + "'");
+      return call.Usage("--timer needs NAME,START,STOP: '" + s + "'");
     TimerForm form = FillTimerForm(NewAddedTimer(DefaultTimerSettings(), platform::NowUtcSeconds()),
                                    TimerDialogKind::kAddTimer);
     form.timer_name = s.substr(0, c1);
     if (form.timer_name.size() > static_cast<size_t>(kTimerNameEditLimit))
-      return UsageError(kCommand, "a timer name has at most 30 characters: '" + form.timer_name + "'");
+      return call.Usage("a timer name has at most 30 characters: '" + form.timer_name + "'");
     if (!ParseLocal(s.substr(c1 + 1, c2 - c1 - 1), &form.start_local) ||
         !ParseLocal(s.substr(c2 + 1), &form.stop_local))
-      return UsageError(kCommand, "START and STOP are YYYY-MM-DDTHH:MM:SS: '" + s + "'");
+      return call.Usage("START and STOP are YYYY-MM-DDTHH:MM:SS: '" + s + "'");
     TIMERSETTINGS t;
     const TimerFormError e = ReadTimerForm(form, TimerDialogKind::kAddTimer, &t);
     if (e != TimerFormError::kNone) return Fail(TimerFormErrorText(e));
@@ -110,30 +107,18 @@ int New(const std::string& path, const std::vector<std::string>& specs) {
   return kExitOk;
 }
 
-int RunTimers(const std::vector<std::string>& args) {
-  // --timer repeats; the general parser keeps only the last value of an option.
-  std::vector<std::string> specs, rest;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--timer") {
-      if (i + 1 >= args.size()) return UsageError(kCommand, "option --timer needs a value");
-      specs.push_back(args[++i]);
-    } else if (args[i].rfind("--timer=", 0) == 0) {
-      specs.push_back(args[i].substr(8));
-    } else {
-      rest.push_back(args[i]);
-    }
-  }
-  ParsedArgs a = ParseArgs(rest, {});
-  if (a.help) return PrintHelp(kCommand);
-  if (!a.error.empty()) return UsageError(kCommand, a.error);
-  if (a.positional.size() != 2) return UsageError(kCommand, "needs show FILE or new FILE");
+}  // namespace
+
+int RunTimers(const Call& call) {
+  const ParsedArgs& a = call.args;
+  const std::vector<std::string> specs = a.All("timer");
+  if (a.positional.size() != 2) return call.Usage("needs show FILE or new FILE");
   if (a.positional[0] == "show") {
-    if (!specs.empty()) return UsageError(kCommand, "--timer goes with new");
+    if (!specs.empty()) return call.Usage("--timer goes with new");
     return Show(a.positional[1]);
   }
-  if (a.positional[0] == "new") return New(a.positional[1], specs);
-  return UsageError(kCommand, "unknown action '" + a.positional[0] + "'");
+  if (a.positional[0] == "new") return New(call, a.positional[1], specs);
+  return call.Usage("unknown action '" + a.positional[0] + "'");
 }
 
-}  // namespace
 }  // namespace zt::cli

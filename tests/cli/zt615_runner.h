@@ -1,5 +1,5 @@
-// Test support: runs the zt615 program under test (ZT615_EXE) with arguments and captures
-// its exit status, stdout and stderr; checks of its one-line messages. Header-only.
+// Test support: runs the zt615 program under test (ZT615_EXE), or another, with arguments and
+// captures its exit status, stdout and stderr; checks of its one-line messages. Header-only.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -34,13 +34,13 @@ struct Ran {
   std::string err;
 };
 
-// Runs zt615 with the arguments; stdout and stderr are captured outside the work folder so
-// that the folder shows exactly what the program left in it.
-inline Ran Zt615(const std::vector<std::string>& args) {
+// Runs a program with the arguments; stdout and stderr are captured outside the work folder
+// so that the folder shows exactly what the program left in it.
+inline Ran RunProgram(const std::string& program, const std::vector<std::string>& args) {
   static TempDir capture;
   const std::string out = capture.Path("stdout.txt");
   const std::string err = capture.Path("stderr.txt");
-  std::string cmd = Quote(ZT615_EXE);
+  std::string cmd = Quote(program);
   for (const std::string& a : args) cmd += " " + Quote(a);
   cmd += " </dev/null >" + Quote(out) + " 2>" + Quote(err);
   const int raw = std::system(cmd.c_str());
@@ -50,6 +50,8 @@ inline Ran Zt615(const std::vector<std::string>& args) {
   r.err = ReadAll(err);
   return r;
 }
+
+inline Ran Zt615(const std::vector<std::string>& args) { return RunProgram(ZT615_EXE, args); }
 
 inline size_t Lines(const std::string& s) {
   size_t n = 0;

@@ -1,37 +1,39 @@
 // zt615_logger_sim: a stand-in for the ZT615 logger, so that everything can run without one.
-#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "cli/cli.h"
+#include "tools/logger_sim/sim_commands.h"
 #include "zt_version.h"
 
-using zt::cli::Commands;
+namespace {
 
-static void Overview(FILE* out) {
-  std::fputs("usage: zt615_logger_sim COMMAND [ARGS...]\n\ncommands:\n", out);
-  for (const auto& c : Commands()) std::fprintf(out, "  %-8s %s\n", c.name, c.summary);
-  std::fputs("\n'zt615_logger_sim COMMAND --help' explains a command; --version prints the version.\n",
-             out);
-}
+using zt::cmdline::Takes;
+
+const zt::cmdline::Program kSimulator{
+    "zt615_logger_sim", ZT_VERSION, "",
+    "'zt615_logger_sim COMMAND --help' explains a command; --version prints the version.\n",
+    /*help_word=*/false,
+    {
+        {"record", "write a logged ping file with realistic echoes", zt::sim::kRecordHelp,
+         {{"range", Takes::kValue}, {"pings", Takes::kValue}, {"size", Takes::kValue},
+          {"start", Takes::kValue}, {"timer-start", Takes::kValue}, {"period", Takes::kValue},
+          {"series", Takes::kValue}, {"interval", Takes::kValue}, {"altitude", Takes::kValue},
+          {"pulse-length", Takes::kValue}, {"threshold", Takes::kValue},
+          {"deadzone", Takes::kValue}, {"sound-speed", Takes::kValue}, {"offset", Takes::kValue},
+          {"device-id", Takes::kValue}, {"first-ping", Takes::kValue}, {"name", Takes::kValue},
+          {"trailing", Takes::kValue}, {"seed", Takes::kValue}, {"quiet", Takes::kNothing}},
+         zt::sim::RunRecord},
+        {"serve", "answer the serial protocol on a pseudo-terminal", zt::sim::kServeHelp,
+         {{"link", Takes::kValue}, {"log", Takes::kValue}, {"clock-offset", Takes::kValue},
+          {"clock", Takes::kValue}, {"tilt-x", Takes::kValue}, {"tilt-y", Takes::kValue},
+          {"temperature", Takes::kValue}, {"battery", Takes::kValue},
+          {"no-sd-card", Takes::kNothing}, {"sd-free", Takes::kValue},
+          {"device-id", Takes::kValue}, {"fault", Takes::kValues}},
+         zt::sim::RunServe},
+    }};
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty()) {
-    Overview(stderr);
-    return 2;
-  }
-  if (args[0] == "--help" || args[0] == "-h") {
-    Overview(stdout);
-    return 0;
-  }
-  if (args[0] == "--version") {
-    std::printf("zt615_logger_sim %s\n", ZT_VERSION);
-    return 0;
-  }
-  for (const auto& c : Commands())
-    if (args[0] == c.name) return c.run(std::vector<std::string>(args.begin() + 1, args.end()));
-  std::fprintf(stderr, "zt615_logger_sim: unknown command '%s'\n\n", args[0].c_str());
-  Overview(stderr);
-  return 2;
+  return zt::cmdline::RunProgram(kSimulator, std::vector<std::string>(argv + 1, argv + argc));
 }

@@ -1,6 +1,6 @@
 #include "tools/logger_sim/serve_device.h"
 
-#include "cli/json_text.h"
+#include "cmdline/json_text.h"
 
 #include <charconv>
 #include <climits>

@@ -2,15 +2,19 @@
 #include <cstdio>
 #include <string>
 
-#include "cli/cli.h"
+#include "cmdline/cmdline.h"
+#include "cmdline/progress_bar.h"
 #include "logfile/logfile.h"
 #include "platform/time.h"
 #include "tools/logger_sim/ping_synth.h"
+#include "tools/logger_sim/sim_commands.h"
 
-namespace zt::cli {
-namespace {
+namespace zt::sim {
 
-const char kHelp[] =
+using cmdline::ParseFloat;
+using cmdline::ParseInt;
+
+const char kRecordHelp[] =
     "usage: zt615_logger_sim record OUT.BIN [options]\n"
     "\n"
     "Writes a logged ping file as the ZT615 does: the timer record as file header, then one\n"
@@ -47,10 +51,7 @@ const char kHelp[] =
     "  --seed N              random seed (default 1)\n"
     "  --quiet               no progress bar\n";
 
-int RunRecord(const std::vector<std::string>& args);
-const Command kCommand{"record", "write a logged ping file with realistic echoes", kHelp,
-                       RunRecord};
-const Registrar kRegistrar(kCommand);
+namespace {
 
 bool ParseSize(std::string s, unsigned long long* out) {
   unsigned long long mult = 1;
@@ -84,30 +85,21 @@ bool ParseTime(const std::string& s, uint32_t* out) {
   return true;
 }
 
-int RunRecord(const std::vector<std::string>& args) {
-  ParsedArgs a = ParseArgs(args, {{"range", true},        {"pings", true},
-                                  {"size", true},         {"start", true},         {"timer-start", true},
-                                  {"period", true},       {"series", true},
-                                  {"interval", true},     {"altitude", true},
-                                  {"pulse-length", true}, {"threshold", true},
-                                  {"deadzone", true},     {"sound-speed", true},
-                                  {"offset", true},       {"device-id", true},
-                                  {"first-ping", true},   {"name", true},
-                                  {"trailing", true},     {"seed", true},
-                                  {"quiet", false}});
-  if (a.help) return PrintHelp(kCommand);
-  if (!a.error.empty()) return UsageError(kCommand, a.error);
-  if (a.positional.size() != 1) return UsageError(kCommand, "needs one OUT.BIN");
+}  // namespace
 
-  sim::RecordSettings s;
+int RunRecord(const cmdline::Call& call) {
+  const cmdline::ParsedArgs& a = call.args;
+  if (a.positional.size() != 1) return call.Usage("needs one OUT.BIN");
+
+  RecordSettings s;
   float f;
   long long v;
   unsigned long long u;
   if (a.Has("range")) {
-    if (!ParseFloat(a.Get("range"), &f)) return UsageError(kCommand, "--range needs metres");
+    if (!ParseFloat(a.Get("range"), &f)) return call.Usage("--range needs metres");
     s.range_mm = static_cast<int32_t>(f * 1000.0f);
     if (SamplesForRange(s.range_mm) == 0)
-      return UsageError(kCommand, "--range must be one of the logger's ranges");
+      return call.Usage("--range must be one of the logger's ranges");
   }
   auto int_opt = [&](const char* name, int32_t* field, long long lo, long long hi) {
     if (!a.Has(name)) return true;
@@ -127,49 +119,48 @@ int RunRecord(const std::vector<std::string>& args) {
       !int_opt("threshold", &s.threshold_pct, 0, 100) ||
       !int_opt("device-id", &s.device_id, 0, 999999999) ||
       !int_opt("first-ping", &s.first_ping_number, INT32_MIN, INT32_MAX))
-    return UsageError(kCommand, "a whole-number option is not a number or out of range");
+    return call.Usage("a whole-number option is not a number or out of range");
   if (!float_opt("period", &s.period_s) || !float_opt("altitude", &s.altitude_m) ||
       !float_opt("deadzone", &s.deadzone_m) || !float_opt("sound-speed", &s.sound_speed) ||
       !float_opt("offset", &s.offset_m))
-    return UsageError(kCommand, "a number option is not a number");
+    return call.Usage("a number option is not a number");
   if (!(s.period_s > 0) || !(s.sound_speed > 0))
-    return UsageError(kCommand, "--period and --sound-speed must be above 0");
+    return call.Usage("--period and --sound-speed must be above 0");
   if (a.Has("pings")) {
-    if (!ParseSize(a.Get("pings"), &u)) return UsageError(kCommand, "--pings needs a count");
+    if (!ParseSize(a.Get("pings"), &u)) return call.Usage("--pings needs a count");
     s.pings = u;
   }
   if (a.Has("size")) {
-    if (!ParseSize(a.Get("size"), &u)) return UsageError(kCommand, "--size needs bytes");
+    if (!ParseSize(a.Get("size"), &u)) return call.Usage("--size needs bytes");
     uint32_t rs = RecordSizeForRange(s.range_mm);
     s.pings = u < kFileHeaderSize ? 0 : (u - kFileHeaderSize) / rs;
   }
   if (a.Has("trailing")) {
     if (!ParseSize(a.Get("trailing"), &u) || u >= RecordSizeForRange(s.range_mm))
-      return UsageError(kCommand, "--trailing must be less than one record");
+      return call.Usage("--trailing must be less than one record");
     s.trailing_bytes = static_cast<uint32_t>(u);
   }
   if (a.Has("seed")) {
-    if (!ParseSize(a.Get("seed"), &u)) return UsageError(kCommand, "--seed needs a number");
+    if (!ParseSize(a.Get("seed"), &u)) return call.Usage("--seed needs a number");
     s.seed = u;
   }
   if (a.Has("start") && !ParseTime(a.Get("start"), &s.start_utc))
-    return UsageError(kCommand, "--start needs seconds since 1970 or YYYY-MM-DDTHH:MM:SSZ");
+    return call.Usage("--start needs seconds since 1970 or YYYY-MM-DDTHH:MM:SSZ");
   if (a.Has("timer-start") && !ParseTime(a.Get("timer-start"), &s.timer_start_utc))
-    return UsageError(kCommand, "--timer-start needs seconds since 1970 or YYYY-MM-DDTHH:MM:SSZ");
+    return call.Usage("--timer-start needs seconds since 1970 or YYYY-MM-DDTHH:MM:SSZ");
   if (a.Has("name")) {
     s.timer_name = a.Get("name");
-    if (s.timer_name.size() > 31) return UsageError(kCommand, "--name is longer than 31 characters");
+    if (s.timer_name.size() > 31) return call.Usage("--name is longer than 31 characters");
   }
 
-  ProgressBar bar("recording", !a.Has("quiet"));
+  cmdline::ProgressBar bar("recording", !a.Has("quiet"));
   const uint32_t rs = RecordSizeForRange(s.range_mm);
-  std::string err = sim::WriteLoggedFile(a.positional[0], s, [&](uint64_t done, uint64_t total) {
+  std::string err = WriteLoggedFile(a.positional[0], s, [&](uint64_t done, uint64_t total) {
     bar.Update(done, total, done * rs);
   });
   bar.Finish();
-  if (!err.empty()) return Fail(err);
-  return kExitOk;
+  if (!err.empty()) return call.Fail(err);
+  return cmdline::kExitOk;
 }
 
-}  // namespace
-}  // namespace zt::cli
+}  // namespace zt::sim

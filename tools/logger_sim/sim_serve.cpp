@@ -6,15 +6,18 @@
 #include <cstdlib>
 #include <string>
 
-#include "cli/cli.h"
+#include "cmdline/cmdline.h"
 #include "platform/time.h"
 #include "tools/logger_sim/serve_device.h"
 #include "tools/logger_sim/serve_pty.h"
+#include "tools/logger_sim/sim_commands.h"
 
-namespace zt::cli {
-namespace {
+namespace zt::sim {
 
-const char kHelp[] =
+using cmdline::ParseFloat;
+using cmdline::ParseInt;
+
+const char kServeHelp[] =
     "usage: zt615_logger_sim serve [--link PATH] [options]\n"
     "\n"
     "Opens a pseudo-terminal and answers on it as a ZT615 logger does: the clock, tilt,\n"
@@ -56,58 +59,25 @@ const char kHelp[] =
     "\n"
     "Example: zt615_logger_sim serve --link /tmp/zt615 --fault delay:103:2500\n";
 
-int RunServe(const std::vector<std::string>& args);
-const Command kCommand{"serve", "answer the serial protocol on a pseudo-terminal", kHelp,
-                       RunServe};
-const Registrar kRegistrar(kCommand);
-
-int Usage(const std::string& message) {
-  std::fprintf(stderr, "zt615_logger_sim serve: %s\n\n%s", message.c_str(), kHelp);
-  return kExitUsage;
-}
-
-int RunServe(const std::vector<std::string>& args) {
-  // --fault may repeat; the general parser keeps only the last value of an option.
-  std::vector<sim::Fault> faults;
-  std::vector<std::string> rest;
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string list;
-    if (args[i] == "--fault") {
-      if (i + 1 >= args.size()) return Usage("option --fault needs a value");
-      list = args[++i];
-    } else if (args[i].rfind("--fault=", 0) == 0) {
-      list = args[i].substr(8);
-    } else {
-      rest.push_back(args[i]);
-      continue;
-    }
+int RunServe(const cmdline::Call& call) {
+  const cmdline::ParsedArgs& a = call.args;
+  std::vector<Fault> faults;
+  for (const std::string& list : a.All("fault")) {
     std::string why;
-    if (!sim::ParseFaults(list, &faults, &why)) return Usage(why);
+    if (!ParseFaults(list, &faults, &why)) return call.Usage(why);
   }
-  ParsedArgs a = ParseArgs(rest, {{"link", true},
-                                  {"log", true},
-                                  {"clock-offset", true},
-                                  {"clock", true},
-                                  {"tilt-x", true},
-                                  {"tilt-y", true},
-                                  {"temperature", true},
-                                  {"battery", true},
-                                  {"no-sd-card", false},
-                                  {"sd-free", true},
-                                  {"device-id", true}});
-  if (a.help) return PrintHelp(kCommand);
-  if (!a.error.empty()) return Usage(a.error);
-  if (!a.positional.empty()) return Usage("unexpected argument '" + a.positional[0] + "'");
+  if (!a.positional.empty()) return call.Usage("unexpected argument '" + a.positional[0] + "'");
 
-  sim::LoggerState s;
+  LoggerState s;
   long long v;
   if (a.Has("clock-offset")) {
-    if (!ParseInt(a.Get("clock-offset"), &v)) return Usage("--clock-offset needs whole seconds");
+    if (!ParseInt(a.Get("clock-offset"), &v))
+      return call.Usage("--clock-offset needs whole seconds");
     s.clock_offset_s = v;
   }
   if (a.Has("clock")) {
     if (!ParseInt(a.Get("clock"), &v) || v < 0 || v > 0xFFFFFFFFLL)
-      return Usage("--clock needs seconds since 1970 (0 to 4294967295)");
+      return call.Usage("--clock needs seconds since 1970 (0 to 4294967295)");
     s.clock_offset_s = v - platform::NowUtcSeconds();
   }
   const struct {
@@ -119,7 +89,7 @@ int RunServe(const std::vector<std::string>& args) {
                 {"battery", &s.battery}};
   for (const auto& f : floats)
     if (a.Has(f.name) && !ParseFloat(a.Get(f.name), f.field))
-      return Usage(std::string("--") + f.name + " needs a number");
+      return call.Usage(std::string("--") + f.name + " needs a number");
   if (a.Has("no-sd-card")) s.sd_present = false;
   if (a.Has("sd-free")) {
     const std::string t = a.Get("sd-free");
@@ -127,31 +97,30 @@ int RunServe(const std::vector<std::string>& args) {
     errno = 0;
     const unsigned long long u = std::strtoull(t.c_str(), &end, 10);
     if (t.empty() || t[0] == '-' || *end != '\0' || errno != 0)
-      return Usage("--sd-free needs a byte count");
+      return call.Usage("--sd-free needs a byte count");
     s.sd_free = u;
   }
   if (a.Has("device-id")) {
     if (!ParseInt(a.Get("device-id"), &v) || v < INT32_MIN || v > INT32_MAX)
-      return Usage("--device-id needs a 32-bit number");
+      return call.Usage("--device-id needs a 32-bit number");
     s.device_id = static_cast<int32_t>(v);
   }
 
-  sim::ServeOptions o;
+  ServeOptions o;
   o.link = a.Get("link");
   FILE* log = nullptr;
   if (a.Has("log")) {
     log = std::fopen(a.Get("log").c_str(), "w");
     if (!log) {
       std::perror(a.Get("log").c_str());
-      return kExitFailed;
+      return cmdline::kExitFailed;
     }
     o.log = log;
   }
-  sim::SimLogger logger(s, faults);
-  const int rc = sim::ServeOnPty(&logger, o);
+  SimLogger logger(s, faults);
+  const int rc = ServeOnPty(&logger, o);
   if (log) std::fclose(log);
   return rc;
 }
 
-}  // namespace
-}  // namespace zt::cli
+}  // namespace zt::sim

@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "cli/cli.h"
+#include "cmdline/progress_bar.h"
 #include "platform/time.h"
 
 #ifdef _WIN32
@@ -11,7 +11,7 @@
 #define ZT_ISATTY(fd) isatty(fd)
 #endif
 
-namespace zt::cli {
+namespace zt::cmdline {
 
 bool StderrIsTerminal() { return ZT_ISATTY(2) != 0; }
 
@@ -50,4 +50,4 @@ void ProgressBar::Finish() {
   }
 }
 
-}  // namespace zt::cli
+}  // namespace zt::cmdline
