@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <new>
@@ -120,20 +121,21 @@ std::string DrawEchogram(const std::string& in_path, const std::string& out_path
       return in_path + ": the view would end at " + std::to_string(static_cast<uint32_t>(o.end)) +
              ", before it begins at " + std::to_string(static_cast<uint32_t>(o.begin));
   }
-  const size_t pixels = static_cast<size_t>(o.width) * static_cast<size_t>(o.height);
   std::vector<uint8_t> png;
   try {
-    // The pixel map's axes only: a column's ping and a row's sample say it all.
+    // The pixel map's axes only: a column's ping and a row's sample say it all. Each
+    // pixel's amplitude picks the palette entry 64 x amplitude.
     viewer::ViewAxes axes;
     const viewer::PingSpan span =
         viewer::FindPingSpan(index.pings.data(), info.ping_count, o.begin, o.end);
     index.pings = {};
-    std::vector<uint8_t> bgra(pixels * 4);
+    std::vector<uint16_t> amplitudes;
+    uint8_t colours[1024][3];
+    viewer::ImageColours(o.palette, o.gamma, colours);
     if (!viewer::AxesOfSpan(span, info.samples, info.header.range_mm, o.max_altitude, o.width,
                             o.height, &axes) ||
-        !viewer::RenderEchogramAxes(in, info.record_size, axes,
-                                    *viewer::PaletteFor(o.palette, o.gamma), bgra.data()) ||
-        !EncodePng(bgra.data(), o.width, o.height, &png))
+        !viewer::EchogramAmplitudes(in, info.record_size, axes, &amplitudes) ||
+        !EncodePng(amplitudes.data(), colours, o.width, o.height, &png))
       throw std::bad_alloc();
   } catch (const std::bad_alloc&) {
     return platform::OutputName(out_path) + ": not enough memory for a " +

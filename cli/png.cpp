@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "platform/scoped_thread.h"
@@ -72,33 +73,42 @@ const FixedCodes& Codes() {
   return *codes;
 }
 
+// Bits written least significant first into a buffer made large enough beforehand (no
+// check per write: this is the compressor's inner loop; nor is the buffer cleared first).
 class BitWriter {
  public:
-  explicit BitWriter(std::vector<uint8_t>* out) : out_(out) {}
+  explicit BitWriter(size_t most) : buffer_start_(new uint8_t[most + 8]), at_(buffer_start_.get()) {}
   // Up to 32 bits at a time.
   void Put(uint32_t bits, int count) {
-    buffer_ |= static_cast<uint64_t>(bits) << filled_;
+    bits_ |= static_cast<uint64_t>(bits) << filled_;
     filled_ += count;
     if (filled_ >= 32) {
-      const uint8_t b[4] = {static_cast<uint8_t>(buffer_), static_cast<uint8_t>(buffer_ >> 8),
-                            static_cast<uint8_t>(buffer_ >> 16), static_cast<uint8_t>(buffer_ >> 24)};
-      out_->insert(out_->end(), b, b + 4);
-      buffer_ >>= 32;
+      for (int k = 0; k < 4; ++k) at_[k] = static_cast<uint8_t>(bits_ >> (8 * k));
+      at_ += 4;
+      bits_ >>= 32;
       filled_ -= 32;
     }
   }
   void Put(const Code& c) { Put(c.bits, c.count); }
+  // To a byte boundary.
   void Flush() {
     while (filled_ > 0) {
-      out_->push_back(static_cast<uint8_t>(buffer_));
-      buffer_ >>= 8;
+      *at_++ = static_cast<uint8_t>(bits_);
+      bits_ >>= 8;
       filled_ = std::max(filled_ - 8, 0);
     }
   }
+  void Byte(uint8_t b) { *at_++ = b; }
+  // Flushed, and appended to `out`.
+  void AppendTo(std::vector<uint8_t>* out) {
+    Flush();
+    out->insert(out->end(), buffer_start_.get(), at_);
+  }
 
  private:
-  std::vector<uint8_t>* out_;
-  uint64_t buffer_ = 0;
+  std::unique_ptr<uint8_t[]> buffer_start_;
+  uint8_t* at_;
+  uint64_t bits_ = 0;
   int filled_ = 0;
 };
 
@@ -149,8 +159,8 @@ size_t MatchLength(const uint8_t* a, const uint8_t* b, size_t most) {
 // that the next part's blocks can follow it.
 void CompressPart(const uint8_t* data, size_t n, bool last, std::vector<uint8_t>* out) {
   const FixedCodes& codes = Codes();
-  out->reserve(n + n / 8 + 64);
-  BitWriter w(out);
+  // At most 9 bits a byte (a literal's longest code), a match never more than 8.
+  BitWriter w(n + n / 8 + 64);
   w.Put(last ? 1 : 0, 1);
   w.Put(1, 2);  // fixed codes
   constexpr int kHashBits = 15;
@@ -175,11 +185,11 @@ void CompressPart(const uint8_t* data, size_t n, bool last, std::vector<uint8_t>
   for (; i < n; ++i) w.Put(codes.literal[data[i]]);
   w.Put(codes.end_of_block);
   if (!last) {
-    w.Put(0, 3);  // a stored block, not the final one
+    w.Put(0, 3);  // a stored block, not the final one, of 0 bytes
     w.Flush();
-    out->insert(out->end(), {0x00, 0x00, 0xFF, 0xFF});  // of 0 bytes
+    for (uint8_t b : {0x00, 0x00, 0xFF, 0xFF}) w.Byte(b);
   }
-  w.Flush();
+  w.AppendTo(out);
 }
 
 // The Adler-32 of two pieces one after the other, from theirs and the second's length.
@@ -199,15 +209,15 @@ uint32_t CombineAdler32(uint32_t first, uint32_t second, size_t second_length) {
 
 }  // namespace
 
-std::vector<uint8_t> DeflateFast(const uint8_t* data, size_t n) {
-  std::vector<uint8_t> out = {0x78, 0x01};  // deflate, 32 KiB window, the fastest level
+void DeflateFastInto(const uint8_t* data, size_t n, std::vector<uint8_t>* out) {
+  out->insert(out->end(), {0x78, 0x01});  // deflate, 32 KiB window, the fastest level
   // A large picture is compressed in two halves at once, each with its checksum.
   constexpr size_t kSplitAbove = 256 << 10;
   if (n <= kSplitAbove) {
-    CompressPart(data, n, true, &out);
+    CompressPart(data, n, true, out);
     const uint32_t adler = Adler32(data, n);
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(adler >> shift));
-    return out;
+    for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<uint8_t>(adler >> shift));
+    return;
   }
   const size_t half = n / 2;
   std::vector<uint8_t> second;
@@ -225,13 +235,18 @@ std::vector<uint8_t> DeflateFast(const uint8_t* data, size_t n) {
   {
     platform::ScopedThread helper;
     if (!helper.Start(compress_second)) compress_second();  // no thread: one after the other
-    CompressPart(data, half, false, &out);
+    CompressPart(data, half, false, out);
     first_adler = Adler32(data, half);
   }
   if (second_failed) throw std::bad_alloc();
-  out.insert(out.end(), second.begin(), second.end());
+  out->insert(out->end(), second.begin(), second.end());
   const uint32_t adler = CombineAdler32(first_adler, second_adler, n - half);
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(adler >> shift));
+  for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<uint8_t>(adler >> shift));
+}
+
+std::vector<uint8_t> DeflateFast(const uint8_t* data, size_t n) {
+  std::vector<uint8_t> out;
+  DeflateFastInto(data, n, &out);
   return out;
 }
 
@@ -279,31 +294,43 @@ void PutChunk(std::vector<uint8_t>* out, const char* type, const uint8_t* data, 
   PutBigEndian(out, Crc32(out->data() + start, n + 4));
 }
 
+// Rows [y0, y1) of the image, each as its difference from the row above (filter "Up"; the
+// first row as it is), into `rows`.
+void FilterRows(const uint16_t* pixels, const uint8_t (*colours)[3], size_t w, size_t y0,
+                size_t y1, uint8_t* rows) {
+  const size_t row_bytes = 3 * w + 1;
+  for (size_t y = y0; y < y1; ++y) {
+    uint8_t* out = rows + y * row_bytes;
+    const uint16_t* px = pixels + y * w;
+    out[0] = y > 0 ? 2 : 0;
+    if (y == 0) {
+      for (size_t x = 0; x < w; ++x) std::memcpy(out + 1 + 3 * x, colours[px[x]], 3);
+      continue;
+    }
+    const uint16_t* above = px - w;
+    for (size_t x = 0; x < w; ++x)
+      for (int c = 0; c < 3; ++c)
+        out[1 + 3 * x + c] = static_cast<uint8_t>(colours[px[x]][c] - colours[above[x]][c]);
+  }
+}
+
 }  // namespace
 
-bool EncodePng(const uint8_t* bgra, int width, int height, std::vector<uint8_t>* png) {
+bool EncodePng(const uint16_t* pixels, const uint8_t (*colours)[3], int width, int height,
+               std::vector<uint8_t>* png) {
   try {
-    // Each row as its difference from the row above (filter "Up"): an echogram changes little
-    // from one depth to the next, and one filter for every row costs one pass, not five.
+    // Each row from the one above: an echogram changes little from one depth to the next,
+    // and one filter for every row costs one pass, not five. Two threads take half each.
     const size_t w = static_cast<size_t>(width), h = static_cast<size_t>(height);
-    const size_t row_bytes = 3 * w + 1;
-    std::vector<uint8_t> rows(row_bytes * h);
-    for (size_t y = 0; y < h; ++y) {
-      uint8_t* out = rows.data() + y * row_bytes;
-      const uint8_t* px = bgra + y * w * 4;
-      const uint8_t* above = y > 0 ? px - w * 4 : nullptr;
-      out[0] = y > 0 ? 2 : 0;  // the first row as it is
-      for (size_t x = 0; x < w; ++x) {
-        for (int c = 0; c < 3; ++c) {  // red, green, blue from blue, green, red
-          const uint8_t v = px[4 * x + 2 - c];
-          out[1 + 3 * x + c] = above ? static_cast<uint8_t>(v - above[4 * x + 2 - c]) : v;
-        }
-      }
+    std::vector<uint8_t> rows((3 * w + 1) * h);
+    {
+      platform::ScopedThread helper;
+      auto lower = [&] { FilterRows(pixels, colours, w, h / 2, h, rows.data()); };
+      if (!helper.Start(lower)) lower();
+      FilterRows(pixels, colours, w, 0, h / 2, rows.data());
     }
-    const std::vector<uint8_t> idat = DeflateFast(rows.data(), rows.size());
-    rows = {};
     png->clear();
-    png->reserve(idat.size() + 64);
+    png->reserve(rows.size() / 2);
     const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     png->insert(png->end(), signature, signature + 8);
     std::vector<uint8_t> header;
@@ -311,7 +338,15 @@ bool EncodePng(const uint8_t* bgra, int width, int height, std::vector<uint8_t>*
     PutBigEndian(&header, static_cast<uint32_t>(height));
     header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, deflate, filters, no interlace
     PutChunk(png, "IHDR", header.data(), header.size());
-    PutChunk(png, "IDAT", idat.data(), idat.size());
+    // The image data compressed straight into its chunk; its length filled in afterwards.
+    const size_t idat = png->size();
+    PutBigEndian(png, 0);
+    png->insert(png->end(), {'I', 'D', 'A', 'T'});
+    DeflateFastInto(rows.data(), rows.size(), png);
+    rows = {};
+    const uint32_t length = static_cast<uint32_t>(png->size() - idat - 8);
+    for (int k = 0; k < 4; ++k) (*png)[idat + k] = static_cast<uint8_t>(length >> (24 - 8 * k));
+    PutBigEndian(png, Crc32(png->data() + idat + 4, length + 4));
     PutChunk(png, "IEND", nullptr, 0);
     return true;
   } catch (const std::bad_alloc&) {

@@ -138,6 +138,9 @@ struct PaletteBytes {
   uint8_t rgb[kPaletteSize][3];
 };
 std::shared_ptr<const PaletteBytes> PaletteFor(int32_t kind, float gamma);
+// The 1024 colours an image can have (entry 64a for amplitude a), the same bytes as
+// PaletteFor's, without the other 64512 entries.
+void ImageColours(int32_t kind, float gamma, uint8_t (*colours)[3]);
 
 // ---- images ----------------------------------------------------------------------------
 
@@ -194,11 +197,13 @@ bool RenderEchogram(platform::File& file, uint32_t record_size, const PIXELMAP* 
                     int width, int height, const PaletteBytes& palette, PingCache* cache,
                     uint8_t* bgra);
 
-// The image of a map given by its axes, as RenderEchogram draws it without a cache: each
-// column's ping read once into a buffer (two threads take half the columns each), so memory
-// stays at a record or two whatever the width. False when memory ran short (all black).
-bool RenderEchogramAxes(platform::File& file, uint32_t record_size, const ViewAxes& axes,
-                        const PaletteBytes& palette, uint8_t* bgra);
+// The image of a map given by its axes, as RenderEchogram draws it without a cache, as the
+// amplitude of each pixel (W x H, row by row, 0 ... 1023: the pixel's colour is palette entry
+// 64 x amplitude). Each column's ping is read once into a buffer (two threads take half the
+// columns each), so memory stays at a record or two whatever the width. False when memory
+// ran short.
+bool EchogramAmplitudes(platform::File& file, uint32_t record_size, const ViewAxes& axes,
+                        std::vector<uint16_t>* amplitudes);
 
 // The colour scale: w x h, bottom-up, pixel k (from the bottom-left, row by row upwards)
 // palette entry trunc(k * 65535 / (w * h)).

@@ -236,15 +236,14 @@ void ColumnAmplitudes(platform::File& file, uint32_t record_size, const ViewAxes
   }
 }
 
-void DrawAxes(platform::File& file, uint32_t record_size, const ViewAxes& axes,
-              const PixelColours& colours, uint8_t* bgra) {
-  const size_t w = axes.column_ping.size(), h = axes.row_sample.size();
-  std::vector<uint16_t> amplitudes(w * h, 0);
+void FillAmplitudes(platform::File& file, uint32_t record_size, const ViewAxes& axes,
+                    uint16_t* amplitudes) {
+  const size_t w = axes.column_ping.size();
   const size_t half = w / 2;
   bool failed = false;
   auto second_half = [&] {
     try {
-      ColumnAmplitudes(file, record_size, axes, half, w, amplitudes.data());
+      ColumnAmplitudes(file, record_size, axes, half, w, amplitudes);
     } catch (const std::bad_alloc&) {
       failed = true;
     }
@@ -253,12 +252,19 @@ void DrawAxes(platform::File& file, uint32_t record_size, const ViewAxes& axes,
     platform::ScopedThread helper;
     if (!helper.Start(second_half)) second_half();  // no thread: one half after the other
     try {
-      ColumnAmplitudes(file, record_size, axes, 0, half, amplitudes.data());
+      ColumnAmplitudes(file, record_size, axes, 0, half, amplitudes);
     } catch (const std::bad_alloc&) {
       failed = true;
     }
   }
   if (failed) throw std::bad_alloc();
+}
+
+void DrawAxes(platform::File& file, uint32_t record_size, const ViewAxes& axes,
+              const PixelColours& colours, uint8_t* bgra) {
+  const size_t w = axes.column_ping.size(), h = axes.row_sample.size();
+  std::vector<uint16_t> amplitudes(w * h, 0);
+  FillAmplitudes(file, record_size, axes, amplitudes.data());
   for (size_t k = 0; k < w * h; ++k) std::memcpy(bgra + 4 * k, colours.bgra[amplitudes[k]], 4);
 }
 
@@ -311,17 +317,14 @@ bool RenderEchogram(platform::File& file, uint32_t record_size, const PIXELMAP* 
   }
 }
 
-bool RenderEchogramAxes(platform::File& file, uint32_t record_size, const ViewAxes& axes,
-                        const PaletteBytes& palette, uint8_t* bgra) {
-  const size_t pixels = axes.column_ping.size() * axes.row_sample.size();
-  if (bgra == nullptr || pixels == 0) return true;
-  PixelColours colours;
-  ColoursOf(palette, &colours);
+bool EchogramAmplitudes(platform::File& file, uint32_t record_size, const ViewAxes& axes,
+                        std::vector<uint16_t>* amplitudes) {
   try {
-    DrawAxes(file, record_size, axes, colours, bgra);
+    amplitudes->assign(axes.column_ping.size() * axes.row_sample.size(), 0);
+    FillAmplitudes(file, record_size, axes, amplitudes->data());
     return true;
   } catch (const std::bad_alloc&) {
-    std::memset(bgra, 0, pixels * 4);
+    amplitudes->clear();
     return false;
   }
 }

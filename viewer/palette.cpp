@@ -37,33 +37,27 @@ void HsvToRgb(float h, float s, float v, float* r, float* g, float* b) {
   if (b != nullptr) *b = blue;
 }
 
-std::vector<float> BuildPalette(float hue, float saturation, float gamma, int32_t kind) {
-  std::vector<float> table(static_cast<size_t>(kPaletteSize) * 3, 0.0f);
-  if (kind != kRainbow && kind != kYellow) return table;  // all black
-  // Entries 0 ... 32 stay black whatever the palette.
-  for (int i = 33; i < kPaletteSize; ++i) {
-    float r, g, b;
-    if (kind == kRainbow) {
-      const float h = 274.0f - static_cast<float>(274 * i) / 65535.0f;
-      HsvToRgb(h, 1.0f, 0.999f, &r, &g, &b);
-    } else {
-      const float x = static_cast<float>(i) / 65535.0f;
-      // The power in double precision, rounded once to single: the nearest single value,
-      // the same from every C library (their single-precision powers differ in the last
-      // place now and then).
-      const float value =
-          static_cast<float>(std::pow(static_cast<double>(x), static_cast<double>(gamma)));
-      HsvToRgb(hue, saturation, value, &r, &g, &b);
-    }
-    float* e = &table[static_cast<size_t>(i) * 3];
-    e[0] = r * 255.0f;
-    e[1] = g * 255.0f;
-    e[2] = b * 255.0f;
-  }
-  return table;
-}
-
 namespace {
+
+// Entry i (33 ... 65535) of a palette, as 0 ... 255 values in single precision.
+void PaletteEntry(float hue, float saturation, float gamma, int32_t kind, int i, float* rgb) {
+  float r, g, b;
+  if (kind == kRainbow) {
+    const float h = 274.0f - static_cast<float>(274 * i) / 65535.0f;
+    HsvToRgb(h, 1.0f, 0.999f, &r, &g, &b);
+  } else {
+    const float x = static_cast<float>(i) / 65535.0f;
+    // The power in double precision, rounded once to single: the nearest single value, the
+    // same from every C library (their single-precision powers differ in the last place
+    // now and then).
+    const float value =
+        static_cast<float>(std::pow(static_cast<double>(x), static_cast<double>(gamma)));
+    HsvToRgb(hue, saturation, value, &r, &g, &b);
+  }
+  rgb[0] = r * 255.0f;
+  rgb[1] = g * 255.0f;
+  rgb[2] = b * 255.0f;
+}
 
 uint8_t ColourByte(float component) {
   const double v = static_cast<double>(component) + 0.5;
@@ -72,6 +66,29 @@ uint8_t ColourByte(float component) {
   if (v >= 255.0) return 255;
   return static_cast<uint8_t>(v);
 }
+
+}  // namespace
+
+std::vector<float> BuildPalette(float hue, float saturation, float gamma, int32_t kind) {
+  std::vector<float> table(static_cast<size_t>(kPaletteSize) * 3, 0.0f);
+  if (kind != kRainbow && kind != kYellow) return table;  // all black
+  // Entries 0 ... 32 stay black whatever the palette.
+  for (int i = 33; i < kPaletteSize; ++i)
+    PaletteEntry(hue, saturation, gamma, kind, i, &table[static_cast<size_t>(i) * 3]);
+  return table;
+}
+
+void ImageColours(int32_t kind, float gamma, uint8_t (*colours)[3]) {
+  for (int a = 0; a < 1024; ++a) {
+    float rgb[3] = {0.0f, 0.0f, 0.0f};
+    if ((kind == kRainbow || kind == kYellow) && 64 * a >= 33)
+      PaletteEntry(kPaletteHue, kPaletteSaturation, kind == kYellow ? gamma : 0.0f, kind,
+                   64 * a, rgb);
+    for (int c = 0; c < 3; ++c) colours[a][c] = ColourByte(rgb[c]);
+  }
+}
+
+namespace {
 
 struct CachedPalette {
   int32_t kind;

@@ -41,6 +41,14 @@ while at < len(png):
 w, h = struct.unpack(">II", png[16:24])
 rows = zlib.decompress(idat)
 assert len(rows) == h * (3 * w + 1), "rows"
+want, got, above = open(f"{folder}/image.rgb", "rb").read(), b"", bytes(3 * w)
+for y in range(h):
+    kind, row = rows[y * (3 * w + 1)], rows[y * (3 * w + 1) + 1:(y + 1) * (3 * w + 1)]
+    assert kind in (0, 2), f"row {y}: filter {kind}"
+    above = row if kind == 0 else bytes((a + b) & 255 for a, b in zip(row, above))
+    got += above
+if got != want:
+    sys.exit("the image's pixels differ")
 print("ok")
 )PY";
 
@@ -77,10 +85,16 @@ TEST(Png, AStrictReaderReadsWhatIsWritten) {
   EXPECT_LT(DeflateFast(noise.data(), noise.size()).size(), noise.size() * 9 / 8 + 64);
 
   const int w = 37, h = 23;
-  std::vector<uint8_t> bgra(static_cast<size_t>(w) * h * 4);
-  for (size_t k = 0; k < bgra.size(); ++k) bgra[k] = static_cast<uint8_t>(k % 4 == 3 ? 0 : rng() % 5);
+  uint8_t colours[5][3];
+  for (auto& c : colours)
+    for (uint8_t& v : c) v = static_cast<uint8_t>(rng());
+  std::vector<uint16_t> pixels(static_cast<size_t>(w) * h);
+  for (uint16_t& p : pixels) p = static_cast<uint16_t>(rng() % 5);
   std::vector<uint8_t> png;
-  ASSERT_TRUE(EncodePng(bgra.data(), w, h, &png));
+  ASSERT_TRUE(EncodePng(pixels.data(), colours, w, h, &png));
+  std::string rgb;
+  for (uint16_t p : pixels) rgb.append(reinterpret_cast<const char*>(colours[p]), 3);
+  test::WriteAll(dir.Path("image.rgb"), rgb);
   test::WriteAll(dir.Path("image.png"), std::string(png.begin(), png.end()));
   test::WriteAll(dir.Path("verify.py"), kVerify);
   const std::string cmd = "python3 " + Quote(dir.Path("verify.py")) + " " + Quote(dir.path()) +

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -68,6 +69,18 @@ TEST(Palette, EveryListedGammaRunsFromBlackToFullYellow) {
     for (int a = 1; a < 1024; ++a)
       ASSERT_GE(Entry(kYellow, gamma, 64 * a).r, Entry(kYellow, gamma, 64 * (a - 1)).r) << a;
   }
+}
+
+TEST(Palette, ImageColoursAreThePalettesEntriesOfTheAmplitudes) {
+  for (int32_t kind : {int32_t{kRainbow}, int32_t{kYellow}, int32_t{7}})
+    for (float gamma : GAMMA_CHOICES) {
+      uint8_t colours[1024][3];
+      ImageColours(kind, gamma, colours);
+      const auto palette = PaletteFor(kind, gamma);
+      for (int a = 0; a < 1024; ++a)
+        ASSERT_EQ(std::memcmp(colours[a], palette->rgb[64 * a], 3), 0)
+            << "kind " << kind << ", gamma " << gamma << ", amplitude " << a;
+    }
 }
 
 TEST(Palette, EdgeEntries) {
