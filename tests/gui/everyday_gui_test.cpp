@@ -204,6 +204,34 @@ TEST_F(Everyday, TabMovesDownTheColumnShiftTabBackAndEnterOrSpacePress) {
   }
 }
 
+// Uploading "Added timers" with an empty list would clear the logger's schedule: No sends
+// nothing and keeps the dialog, Yes goes on.
+TEST_F(Everyday, AnEmptyListIsUploadedOnlyAfterAYes) {
+  SimLog log("GOOD");
+  HWND dlg = Connect("GOOD", L"Upload Settings", L"Upload settings");
+  ASSERT_NE(dlg, nullptr);
+  ASSERT_TRUE(log.Received({104})) << "the logger did not answer the card query";
+  const size_t before = log.Lines("\"code\": ").size();
+  for (auto [answer, sent] : {std::pair{IDNO, false}, {IDYES, true}}) {
+    SCOPED_TRACE(answer == IDNO ? "No" : "Yes");
+    ASSERT_TRUE(PostClick(dlg, IDOK));
+    MessageBoxSeen question;
+    ASSERT_TRUE(WaitMessageBox(app_.pid(), &question));
+    EXPECT_EQ(Narrow(question.text),
+              "The list is empty: uploading it clears the logger's schedule. Continue?");
+    ASSERT_TRUE(Answer(question, answer));
+    if (!sent) {
+      Sleep(1000);  // time for a frame that must not come
+      EXPECT_EQ(log.Lines("\"code\": ").size(), before) << "frames sent after No";
+      EXPECT_TRUE(IsWindowVisible(dlg)) << "No closed the dialog";
+    } else {
+      EXPECT_TRUE(WaitUntil([&] { return log.Lines("\"code\": ").size() > before; }, 10000))
+          << "nothing sent after Yes";
+    }
+  }
+  WaitUntil([&] { return !IsWindow(dlg) || MessageBoxShown(app_.pid()); }, 15000);
+}
+
 TEST_F(Everyday, DeviceInfoClosesByItsCloseBoxAndEveryDialogClosedMidExchangeStopsIt) {
   HWND info = Connect("GOOD", L"Connect", L"Device info");
   ASSERT_NE(info, nullptr);
