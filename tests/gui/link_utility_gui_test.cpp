@@ -85,8 +85,12 @@ class LinkWindow : public ::testing::Test {
     ASSERT_TRUE(SetItemText(wnd_, 1003, Wide(l)));
   }
 
+  // OK, and back from the join. A message sent to the window is taken before one posted to
+  // it, so the click's work is seen to start first: the bar shows, or a message box does.
   void PressOk() {
     ASSERT_TRUE(PostClick(wnd_, IDOK));
+    HWND bar = GetDlgItem(wnd_, 1009);
+    WaitUntil([&] { return IsWindowVisible(bar) || MessageBoxShown(app_.pid()); }, 10000);
     ASSERT_TRUE(Responds(wnd_, 60000)) << "the window did not come back from the join";
   }
 
