@@ -98,6 +98,12 @@ Field Same(const char* label, const char* key, Group group, const std::string& v
   return {label, key, group, unit ? value + " " + unit : value, value};
 }
 
+// A header float: the text shows what is there ("nan", "inf"), the JSON null where it is not a
+// number.
+Field Real(const char* label, const char* key, Group group, float value, const char* unit) {
+  return {label, key, group, ShortNumber(value) + " " + unit, JsonNumber(value)};
+}
+
 std::string PingText(const PingTime& t) {
   if (!t.present) return "none";
   const int ms = FractionMilliseconds(t.fraction);
@@ -149,16 +155,16 @@ std::vector<Field> Fields(const Facts& f) {
       Same("Pings", "ping_count", F, to_string(f.info.ping_count)),
       Same("Trailing bytes", "trailing_bytes", F, to_string(f.info.trailing_bytes)),
       Same("Pulse length", "tx_length_us", H, to_string(h.tx_length_us), "us"),
-      Same("Ping period", "period_s", H, ShortNumber(h.period_s), "s"),
+      Real("Ping period", "period_s", H, h.period_s, "s"),
       Same("Pings per series", "ping_count", H, to_string(h.ping_count)),
       Same("Interval between series", "interval_s", H, to_string(h.interval_s), "s"),
       Same("Threshold", "threshold_pct", H, to_string(h.threshold_pct), "%"),
-      Same("Deadzone", "deadzone_m", H, ShortNumber(h.deadzone_m), "m"),
+      Real("Deadzone", "deadzone_m", H, h.deadzone_m, "m"),
       {"Gain", "gain_db", H, (h.gain_db > 0 ? "+" : "") + ShortNumber(h.gain_db) + " dB",
-       ShortNumber(h.gain_db)},
-      Same("TVG slope", "tvg_slope", H, ShortNumber(h.tvg_slope), "dB/km"),
-      Same("Sound speed", "sound_speed", H, ShortNumber(h.sound_speed), "m/s"),
-      Same("Offset", "offset_m", H, ShortNumber(h.offset_m), "m"),
+       JsonNumber(h.gain_db)},
+      Real("TVG slope", "tvg_slope", H, h.tvg_slope, "dB/km"),
+      Real("Sound speed", "sound_speed", H, h.sound_speed, "m/s"),
+      Real("Offset", "offset_m", H, h.offset_m, "m"),
       {"File size limit", "file_size_limit", H,
        to_string(h.file_size_limit) + " bytes (" + ShortNumber(h.file_size_limit / 1048576.0) +
            " MB)",
@@ -170,7 +176,7 @@ std::vector<Field> Fields(const Facts& f) {
       {"Last ping", "last_ping", L, PingText(f.last), PingJson(f.last)},
       // Milliseconds, as the times above: the 1/65536 s fractions would print 14 digits.
       {pings ? "Duration" : nullptr, "duration_s", L,
-       Duration(duration) + " (" + FixedNumber(duration, 3) + " s)", ShortNumber(duration)},
+       Duration(duration) + " (" + FixedNumber(duration, 3) + " s)", JsonNumber(duration)},
   };
 }
 

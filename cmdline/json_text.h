@@ -2,9 +2,12 @@
 // escaped, control and non-ASCII bytes written as \u00XX code points.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <string>
+
+#include "platform/short_number.h"
 
 namespace zt {
 
@@ -27,5 +30,10 @@ inline std::string JsonString(const char* data, size_t n) {
 }
 
 inline std::string JsonString(const std::string& s) { return JsonString(s.data(), s.size()); }
+
+// JSON has no NaN or infinity: a header float the logger never filled in is null, so that
+// every reader still parses the object.
+inline std::string JsonNumber(double v) { return std::isfinite(v) ? ShortNumber(v) : "null"; }
+inline std::string JsonNumber(float v) { return std::isfinite(v) ? ShortNumber(v) : "null"; }
 
 }  // namespace zt

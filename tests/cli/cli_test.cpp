@@ -8,10 +8,12 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
-#include <cstring>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
 #include <map>
 #include <memory>
 #include <string>
@@ -607,6 +609,42 @@ TEST(CliInfo, JsonParsesAndShowsPingCountAndFirstAndLastTimes) {
   EXPECT_EQ(j["last_ping"]["utc"].text.substr(0, 23), "2026-01-15T10:20:32.750");
   EXPECT_EQ(j["header"]["range_mm"].number, 1000);
   EXPECT_EQ(j["header"]["device_id"].number, 1234);
+}
+
+// A header float that is not a number (an unset or damaged header) is null in the JSON,
+// which has no NaN or infinity, and shown as it is in the text.
+TEST(CliInfo, NonFiniteHeaderValuesAreNullInJson) {
+  struct Case {
+    const char* key;
+    float TIMERSETTINGS::*field;
+  };
+  const Case cases[] = {{"period_s", &TIMERSETTINGS::period_s},
+                        {"deadzone_m", &TIMERSETTINGS::deadzone_m},
+                        {"gain_db", &TIMERSETTINGS::gain_db},
+                        {"tvg_slope", &TIMERSETTINGS::tvg_slope},
+                        {"sound_speed", &TIMERSETTINGS::sound_speed},
+                        {"offset_m", &TIMERSETTINGS::offset_m}};
+  TempDir dir;
+  const std::string in = dir.Path("IN.BIN");
+  for (const Case& c : cases) {
+    for (float bad : {std::numeric_limits<float>::quiet_NaN(),
+                      -std::numeric_limits<float>::infinity()}) {
+      SCOPED_TRACE(std::string(c.key) + " " + std::to_string(bad));
+      TIMERSETTINGS h = test::PlainHeader();
+      h.*c.field = bad;
+      LoggedFileBuilder b(h);
+      b.Ping(EchoPing(0));
+      b.WriteTo(in);
+      Ran r = Zt615({"info", in, "--json"});
+      ASSERT_EQ(r.status, 0) << r.err;
+      Json j;
+      ASSERT_TRUE(JsonParser(r.out).Parse(&j)) << r.out;
+      EXPECT_EQ(j["header"][c.key].kind, Json::kNull) << r.out;
+      EXPECT_EQ(j["header"]["range_mm"].number, 1000);
+      Ran text = Zt615({"info", in});
+      EXPECT_NE(text.out.find(std::isnan(bad) ? "nan" : "-inf"), std::string::npos) << text.out;
+    }
+  }
 }
 
 TEST(CliInfo, EmptyFileHasNoFirstOrLastPing) {
