@@ -89,8 +89,10 @@ TEST(GpsTrack, GpxTrackPointsWithTimesInEverySegment) {
       "<trkpt lat=\"54.6\" lon=\"10.5\"></trkpt>\n"  // no time: skipped
       "</trkseg><trkseg>\n"
       "<trkpt lat=\"-54.7\" lon=\"-10.75\"><time>2026-01-15T11:20:31.5+01:00</time></trkpt>\n"
+      "<trkpt lat=\"1\" lon=\"2\"><time><![CDATA[2026-01-15T10:20:33Z]]></time></trkpt>\n"
       "</trkseg></trk></gpx>\n");
-  ASSERT_EQ(t.points.size(), 2u);
+  ASSERT_EQ(t.points.size(), 3u);
+  EXPECT_EQ(t.points[2].ticks, 1768472433LL * kTicksPerSecond);
   EXPECT_EQ(t.points[0].ticks, 1768472430LL * kTicksPerSecond);
   EXPECT_EQ(t.points[1].ticks, 1768472431LL * kTicksPerSecond + kTicksPerSecond / 2);
   EXPECT_EQ(t.points[1].latitude, -54.7);
