@@ -182,8 +182,17 @@ TEST_F(Everyday, TabMovesDownTheColumnShiftTabBackAndEnterOrSpacePress) {
   std::vector<HWND> expected = {Ports()};
   for (const std::wstring& b : order) expected.push_back(b.empty() ? TimerList() : Button(b));
   expected.push_back(Ports());  // and round again
-  ASSERT_TRUE(WaitUntil([&] { return SendKey(VK_TAB) && WaitUntil([&] { return FocusOf(wnd_) == Ports(); }, 300); }, 5000))
-      << "Tab never reached the port list";
+  // Keys are queued, not delivered: each Tab waits for the focus to move before the next,
+  // or a Tab still in flight would carry the focus past its target.
+  auto tab_to = [&](HWND target) {
+    for (int tabs = 0; FocusOf(wnd_) != target && tabs < 20; ++tabs) {
+      const HWND from = FocusOf(wnd_);
+      if (!SendKey(VK_TAB)) return false;
+      WaitUntil([&] { return FocusOf(wnd_) != from; }, 3000);
+    }
+    return FocusOf(wnd_) == target;
+  };
+  ASSERT_TRUE(tab_to(Ports())) << "Tab never reached the port list";
   for (size_t i = 1; i < expected.size(); ++i) {
     ASSERT_TRUE(SendKey(VK_TAB));
     EXPECT_TRUE(WaitUntil([&] { return FocusOf(wnd_) == expected[i]; }, 3000))
@@ -195,12 +204,14 @@ TEST_F(Everyday, TabMovesDownTheColumnShiftTabBackAndEnterOrSpacePress) {
   // Enter on Default Timer, Space on Add Timer: each opens its dialog.
   for (auto [button, key, title] : {std::tuple{L"Default Timer", VK_RETURN, L"Default Timer"},
                                     {L"Add Timer", VK_SPACE, L"Add Timer"}}) {
-    while (FocusOf(wnd_) != Button(button) && SendKey(VK_TAB) && Responds(wnd_)) {}
+    ASSERT_TRUE(tab_to(Button(button))) << "Tab never reached " << Narrow(button);
     ASSERT_TRUE(SendKey(static_cast<WORD>(key)));
     HWND dlg = Dialog(title);
     ASSERT_NE(dlg, nullptr) << Narrow(button);
     EXPECT_TRUE(Command(dlg, 1015));
     SetForegroundWindow(wnd_);
+    // The focus comes back to the button that opened the dialog; wait for it to land.
+    WaitUntil([&] { return FocusOf(wnd_) == Button(button); }, 3000);
   }
 }
 
